@@ -1,0 +1,82 @@
+#include "core/fileutil.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/error.h"
+#include "core/exception.h"
+
+std::string SysErrorMessage(int err) { return std::strerror(err); }
+
+bool FileExists(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::string ReadFileString(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        if (errno == ENOENT) return {};
+        throw EInOutError(SysErrorMessage(errno));
+    }
+    std::string data;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+    bool failed = std::ferror(f) != 0;
+    int err = errno;
+    std::fclose(f);
+    if (failed) throw EInOutError(SysErrorMessage(err ? err : EIO));
+    return data;
+}
+
+void WriteFileString(const std::string& path, const std::string& text)
+{
+    int step = 0;
+    FILE* f = nullptr;
+    try {
+        step = 1;
+        f = std::fopen(path.c_str(), "wb");
+        if (!f) throw EInOutError(SysErrorMessage(errno));
+        step = 2;
+        if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0)
+            throw EInOutError(SysErrorMessage(errno ? errno : EIO));
+        step = 3;
+        FILE* closing = f;
+        f = nullptr;
+        if (std::fclose(closing) != 0) throw EInOutError(SysErrorMessage(errno));
+    } catch (const std::exception& e) {
+        if (f) std::fclose(f);
+        ReportError("WriteFileString-" + std::to_string(step) + ": " + path, e.what());
+    }
+}
+
+void TrimFileToSize(const std::string& path, long long maxLength)
+{
+    if (!FileExists(path)) return;
+    std::string data = ReadFileString(path);
+    auto length = static_cast<long long>(data.size());
+    if (length <= maxLength) return;
+    long long keep = maxLength + 1;
+    WriteFileString(path, data.substr(static_cast<size_t>(length - keep)));
+}
+
+void TrimFileToSizeCosmetic(const std::string& path, long long maxLength)
+{
+    try {
+        TrimFileToSize(path, maxLength);
+        if (!FileExists(path)) return;
+        // The kept tail may begin mid-line; nothing reads the log but people,
+        // and a whole first line is not worth a second rewrite.
+        WriteFileString(path, ReadFileString(path));
+    } catch (const std::exception& e) {
+        ReportError("TrimFileToSizeCosmetic: " + path, e.what());
+    }
+}
