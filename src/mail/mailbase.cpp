@@ -1,0 +1,1 @@
+// Keeps the mail library non-empty while its parts are being added.

@@ -1,0 +1,1 @@
+# tolvar_unit_tests(mail_transport_tests ...)
