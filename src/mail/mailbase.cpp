@@ -1,1 +1,0 @@
-// Keeps the mail library non-empty while its parts are being added.
