@@ -279,7 +279,12 @@ public:
     // Runs a nested event loop until ModalResult is set or the form closes.
     int ShowModal();
     int ModalResult() const { return modalResult_; }
-    void SetModalResult(int v) { modalResult_ = v; }
+    // Setting a result ends a modal loop; the view is told so it can quit it.
+    void SetModalResult(int v)
+    {
+        modalResult_ = v;
+        Changed();
+    }
     // The close box or Alt+F4: asks OnCloseQuery, then hides.
     void Close();
     // Brings the window to the front (it is shown first).

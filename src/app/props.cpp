@@ -1,0 +1,193 @@
+#include "app/props.h"
+
+#include "core/deblog.h"
+#include "core/error.h"
+#include "core/fileutil.h"
+#include "core/localroot.h"
+#include "ui/application.h"
+#include "ui/desktop.h"
+
+#ifndef TOLVAR_VERSION
+#define TOLVAR_VERSION "0.0.0"
+#endif
+
+namespace {
+constexpr int kTrimAfterTicks = 14400;   // a little over a day of 6-second ticks
+constexpr long long kLogKeepBytes = 20000;
+} // namespace
+
+TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(std::move(args))
+{
+    SetCaption("Tolvar");
+    SetBounds({0, 0, 520, 278});
+
+    PageControl1.SetHelpContext(4000);
+    optEnabled.SetHelpContext(2);
+    optConfirm.SetHelpContext(3);
+    chkCheckHistory.SetHelpContext(17);
+    txtURL.SetHelpContext(22);
+    btnGo.SetHelpContext(22);
+    btnGo.SetDefault(true);
+    txtEmail.SetHelpContext(2000);
+    txtSMTP.SetHelpContext(2001);
+    cboHTTPServersPages.SetHelpContext(4);
+    cboHTTPServersBinary.SetHelpContext(6);
+    cboFTPservers.SetHelpContext(7);
+    lstHistory.SetHelpContext(9);
+    chkOnFailure.SetHelpContext(26);
+    chkNotEnabled.SetHelpContext(27);
+    chkNever.SetHelpContext(28);
+    btnSend.SetHelpContext(29);
+    optBinaryFormat.SetHelpContext(7550);
+    chkNoSplit.SetHelpContext(7550);
+    lblChunkSize.SetHelpContext(7550);
+    medChunksize.SetHelpContext(7550);
+    popHistory.Items = {&mnuShowDetail, &mnuDeletefromHistory, &mnuRequestAgain, &mnuHelp};
+    popQueue.Items = {&Delete1, &RequestNow1, &DeleteAll1};
+    lblVersion.SetCaption(VersionText());
+
+    btnOk.SetHint("Confirm the changes you made");
+    btnCancel.SetHint("Close without changes");
+    btnCancel.SetCancel(true);
+    btnUnload.SetHint("Remove Tolvar from memory");
+    btnUnload.SetHelpContext(19);
+    btnDecoderTools.SetHint("For processing files received");
+
+    btnOk.OnClick = [this] { btnOkClick(); };
+    btnCancel.OnClick = [this] { btnCancelClick(); };
+    btnUnload.OnClick = [this] { btnUnloadClick(); };
+    btnHelp.OnClick = [this] { btnHelpClick(); };
+    Timer1.OnTimer = [this] { Timer1Timer(); };
+    OnMinimize = [this] { FormResize(); };
+    OnCloseQuery = [this] { return FormCloseQuery(); };
+    OnShow = [this] { Desk().BringToFront(*this); };
+}
+
+TfrmProps::~TfrmProps()
+{
+    if (created_ && !destroyed_) FormDestroy();
+}
+
+std::string TfrmProps::VersionText() { return std::string("Tolvar Version ") + TOLVAR_VERSION; }
+
+bool TfrmProps::JustOne32(bool previousInstanceExists)
+{
+    std::string flag = LocalRoot() + "AllowDuplicateInstance.Flg";
+    if (FileExists(flag)) {
+        DeleteFile(flag);
+        return true;
+    }
+    if (!previousInstanceExists) return true;
+    Desk().ActivatePreviousInstance("tolvar");
+    return false;
+}
+
+void TfrmProps::ResetProcessState()
+{
+    sendInProgress = false;
+    tickCount_ = 0;
+}
+
+void TfrmProps::ReadCommandLine()
+{
+    commandLine_.clear();
+    for (const auto& a : args_) commandLine_ += a;
+    LogDebug("Cmd:" + commandLine_);
+    silentStart_ = commandLine_.find("/s") != std::string::npos;
+    showAtFirstTick_ = commandLine_.find("/p") != std::string::npos;
+}
+
+void TfrmProps::InstallExceptionHandler()
+{
+    SetExceptionHandler([](const TComponent& sender, const std::exception& e) {
+        ReportError(sender.ClassName(), std::string("UH ") + e.what());
+    });
+}
+
+void TfrmProps::FormCreate()
+{
+    created_ = true;
+    ResetProcessState();
+    ReadCommandLine();
+    LogDebug(VersionText());
+    InstallExceptionHandler();
+    Desk().ProcessMessages();
+    PageControl1.SetActivePageIndex(pgGeneral);
+    Hide();
+    if (commandLine_.find("/i") != std::string::npos) Hide();
+    Timer1.SetEnabled(true);
+}
+
+void TfrmProps::Timer1Timer()
+{
+    std::string installerFlag = LocalRoot() + "Installer.Flg";
+    if (FileExists(installerFlag)) {
+        DeleteFile(installerFlag);
+        Desk().Terminate();
+        return;
+    }
+    ++tickCount_;
+    if (sendInProgress) return;
+    if (tickCount_ > kTrimAfterTicks) {
+        tickCount_ = 0;
+        TrimFileToSizeCosmetic(DebugLogPath(), kLogKeepBytes);
+        LogDebug("Log trimmed");
+        return;
+    }
+    if (showAtFirstTick_ && !Visible()) {
+        Show();
+        showAtFirstTick_ = false;
+    }
+}
+
+void TfrmProps::FormResize() { Hide(); }
+
+bool TfrmProps::FormCloseQuery()
+{
+    Checkpoint = 91000;
+    bool allow = !Visible();
+    if (!allow) btnCancelClick();
+    Checkpoint = 91010;
+    return allow;
+}
+
+void TfrmProps::RestartProgram()
+{
+    WriteFileString(LocalRoot() + "AllowDuplicateInstance.Flg", "\r");
+    // The lists are saved before the new copy starts, so it reads what this
+    // copy had rather than the files as they were at its own start.
+    FormDestroy();
+    Desk().StartProcess(LocalRoot() + "tolvar", args_);
+    Desk().Terminate();
+}
+
+void TfrmProps::FormDestroy()
+{
+    if (destroyed_) return;
+    destroyed_ = true;
+    Timer1.SetEnabled(false);
+    Checkpoint = 90000;
+    Checkpoint = 90010;
+    Checkpoint = 90020;
+    Checkpoint = 90021;
+    Checkpoint = 90030;
+    Checkpoint = 90050;
+    Checkpoint = 90060;
+}
+
+void TfrmProps::btnOkClick() { Hide(); }
+
+void TfrmProps::btnCancelClick()
+{
+    Checkpoint = 4410;
+    Checkpoint = 4411;
+    Hide();
+}
+
+void TfrmProps::btnUnloadClick()
+{
+    Checkpoint = 99999;
+    Desk().Terminate();
+}
+
+void TfrmProps::btnHelpClick() { Desk().ShowHelp(0); }

@@ -1,0 +1,128 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "ui/controls.h"
+
+// The hidden main window: a tabbed property sheet behind the tray icon that
+// owns the program's shared parts for the whole run. Its pages' logic lives
+// in the modules that own them; this class holds the controls and the
+// window's life (creation, timer, restart, shutdown).
+class TfrmProps : public TForm {
+public:
+    // args: the command-line parameters, in order.
+    explicit TfrmProps(std::vector<std::string> args);
+    ~TfrmProps() override;
+    std::string ClassName() const override { return "TfrmProps"; }
+
+    // The single-instance component's check, run first during creation:
+    // false when this copy must end at once (another copy runs).
+    bool JustOne32(bool previousInstanceExists);
+    void FormCreate();
+    void FormDestroy();
+    void Timer1Timer();
+    void FormResize();
+    bool FormCloseQuery();
+    void RestartProgram();
+
+    void btnOkClick();
+    void btnCancelClick();
+    void btnUnloadClick();
+    void btnHelpClick();
+
+    // --- process state kept by the window
+    const std::string& CommandLine() const { return commandLine_; }
+    bool SilentStart() const { return silentStart_; }
+    bool ShowAtFirstTick() const { return showAtFirstTick_; }
+    int TickCount() const { return tickCount_; }
+    bool DetailsComplete() const { return detailsComplete_; }
+    // Set while a request is being sent; the timer leaves its housekeeping
+    // alone meanwhile.
+    bool sendInProgress = false;
+
+    static std::string VersionText();
+
+    // --- controls, page by page
+    TPageControl PageControl1{"PageControl1",
+                              {" General ", " My Details ", " Servers ", " History ", " Queued Requests ",
+                               " Preferences ", " About "}};
+    enum Page { pgGeneral, pgMyDetails, pgServers, pgHistory, pgQueue, pgPreferences, pgAbout };
+
+    // " General "
+    TRadioGroup optEnabled{"optEnabled", "Enabled", {"Y&es", "&No"}};
+    TRadioGroup optConfirm{"optConfirm",
+                           "When requesting files or pages",
+                           {"&Ask me to confirm all requests", "Ask me to confirm &ZIP and EXE files only",
+                            "&Just do it"}};
+    TCheckBox chkCheckHistory{"chkCheckHistory", "Don't &repeat requests"};
+    TLabel lblManualEntry{"lblManualEntry", "Manual entry: Type a URL from a book, magazine, etc. and press Go"};
+    TEdit txtURL{"txtURL"};
+    TButton btnGo{"btnGo", "&Go"};
+    TCheckBox chkShowTips{"chkShowTips", "Enabled"};
+    TButton btnNow{"btnNow", "Now"};
+
+    // " My Details "
+    TLabel lblEmail{"lblEmail", "A&ddress"};
+    TEdit txtEmail{"txtEmail"};
+    TLabel lblSMTP{"lblSMTP", "&SMTP server address"};
+    TEdit txtSMTP{"txtSMTP"};
+
+    // " Servers "
+    TLabel lblPages{"lblPages", "Http (www) server for &pages"};
+    TComboBox cboHTTPServersPages{"cboHTTPServersPages"};
+    TLabel lblBinary{"lblBinary", "Http (www) server for progra&m/binary files"};
+    TComboBox cboHTTPServersBinary{"cboHTTPServersBinary"};
+    TLabel lblFTP{"lblFTP", "&Ftp server"};
+    TComboBox cboFTPservers{"cboFTPservers"};
+
+    // " History "
+    TListBox lstHistory{"lstHistory"};
+    TPopupMenu popHistory{"popHistory"};
+    TMenuItem mnuShowDetail{"mnuShowDetail", "&Show Detail"};
+    TMenuItem mnuDeletefromHistory{"mnuDeletefromHistory", "&Delete from History"};
+    TMenuItem mnuRequestAgain{"mnuRequestAgain", "Request &Again"};
+    TMenuItem mnuHelp{"mnuHelp", "&Help"};
+
+    // " Queued Requests "
+    TCheckBox chkOnFailure{"chkOnFailure", "On &failure to send"};
+    TCheckBox chkNotEnabled{"chkNotEnabled", "When Enabled is set to No"};
+    TCheckBox chkNever{"chkNever", "&Never"};
+    TListBox lstQueue{"lstQueue"};
+    TButton btnSend{"btnSend", "&Send Queue"};
+    TPopupMenu popQueue{"popQueue"};
+    TMenuItem Delete1{"Delete1", "&Delete"};
+    TMenuItem RequestNow1{"RequestNow1", "Request &Now"};
+    TMenuItem DeleteAll1{"DeleteAll1", "Delete &All"};
+
+    // " Preferences "
+    TRadioGroup optBinaryFormat{"optBinaryFormat", " Binary file return format ", {"&UUencoded", "&MIME", "&Btoa"}};
+    TCheckBox chkNoSplit{"chkNoSplit", "&Don't split"};
+    TLabel lblChunkSize{"lblChunkSize", "Chun&ksize (Kbytes)"};
+    TEdit medChunksize{"medChunksize"};
+
+    // " About "
+    TLabel lblVersion{"lblVersion"};
+
+    // Bottom row
+    TButton btnOk{"btnOk", "&Ok"};
+    TButton btnCancel{"btnCancel", "&Cancel"};
+    TButton btnUnload{"btnUnload", "&Unload"};
+    TButton btnHelp{"btnHelp", "&Help"};
+    TButton btnDecoderTools{"btnDecoderTools", "UUDecoder"};
+
+    TTimer Timer1{"Timer1", 6000};
+
+private:
+    void ResetProcessState();
+    void ReadCommandLine();
+    void InstallExceptionHandler();
+
+    std::vector<std::string> args_;
+    std::string commandLine_;
+    bool silentStart_ = false;
+    bool showAtFirstTick_ = false;
+    bool detailsComplete_ = false;
+    int tickCount_ = 0;
+    bool created_ = false;
+    bool destroyed_ = false;
+};

@@ -1,0 +1,44 @@
+// Picks the desktop (Qt) and runs Tolvar's main window until it is unloaded.
+#include <QApplication>
+#include <clocale>
+#include <memory>
+
+#include "app/props.h"
+#include "core/deblog.h"
+#include "core/error.h"
+#include "core/localroot.h"
+#include "qt/propsview.h"
+#include "qt/qtdesktop.h"
+#include "ui/application.h"
+#include "ui/desktop.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // Log and history stamps use the user's regional date and time formats.
+    std::setlocale(LC_TIME, "");
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName("Tolvar");
+
+    QtDesktop desktop;
+    bool previousInstance = !desktop.ClaimSingleInstance("tolvar");
+
+    SetLocalRoot(ExecutableFolder());
+    LogDebug("Started Tolvar");
+    SetErrorBox([](const std::string& text, int help, bool withHelp) {
+        MessageDlg(text, TMsgDlgType::mtWarning, withHelp ? (mbOK | mbHelp) : mbOK, help);
+    });
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TfrmProps props(args);
+    if (!props.JustOne32(previousInstance)) return 0;
+    auto view = std::make_unique<TPropsView>(props);
+    desktop.SetActivateHandler([&props] {
+        if (props.Visible()) props.BringToFront();
+    });
+    RunGuarded(props, [&props] { props.FormCreate(); });
+    if (!desktop.Terminated()) app.exec();
+    props.FormDestroy();
+    view.reset();
+    return 0;
+}

@@ -1,0 +1,65 @@
+#pragma once
+#include <QObject>
+#include <map>
+#include <memory>
+
+#include "ui/desktop.h"
+
+class QLockFile;
+class QLocalServer;
+class QSystemTrayIcon;
+class QTimer;
+class TFormView;
+
+// The real desktop: Qt widgets, the X11 clipboard, the notification area,
+// Qt timers and Qt's event loop.
+class QtDesktop : public QObject, public Desktop {
+public:
+    QtDesktop();
+    ~QtDesktop() override;
+    static QtDesktop& Instance();
+
+    void RegisterView(TForm& form, TFormView* view);
+    void UnregisterView(TForm& form);
+
+    int MessageDlg(const TMessageBox& box) override;
+    int ShowModal(TForm& form) override;
+    void BringToFront(TForm& form) override;
+    std::string ClipboardText() override;
+    void EmptyClipboard() override;
+    void WatchClipboard(std::function<void()> onChange) override;
+    bool TrayAdd(const TTrayIconState& state) override;
+    bool TrayModify(const TTrayIconState& state) override;
+    bool TrayDelete() override;
+    void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) override;
+    void ShowPopupMenu(TPopupMenu& menu, TPoint at) override;
+    void TimerChanged(TTimer& timer) override;
+    void TimerDestroyed(TTimer& timer) override;
+    void ProcessMessages() override;
+    void HandleMessage() override;
+    void Beep() override;
+    void ShowHelp(int helpContext) override;
+    TPoint CursorPos() override;
+    TSize ScreenSize() override;
+    bool StartProcess(const std::string& program, const std::vector<std::string>& args) override;
+    void Terminate() override;
+    bool Terminated() const override { return terminated_; }
+    bool ClaimSingleInstance(const std::string& name) override;
+    void ActivatePreviousInstance(const std::string& name) override;
+    void SetActivateHandler(std::function<void()> handler) override;
+
+private:
+    void ApplyTray(const TTrayIconState& state);
+    static std::string RuntimeFolder();
+
+    std::map<TForm*, TFormView*> views_;
+    std::map<TTimer*, QTimer*> timers_;
+    std::function<void()> clipboardWatcher_;
+    QMetaObject::Connection clipboardConnection_;
+    std::unique_ptr<QSystemTrayIcon> tray_;
+    std::function<void(TTrayEvent, TPoint)> trayHandler_;
+    std::unique_ptr<QLockFile> instanceLock_;
+    std::unique_ptr<QLocalServer> instanceServer_;
+    std::function<void()> activateHandler_;
+    bool terminated_ = false;
+};
