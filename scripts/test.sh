@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: unit tests, tests against a real SMTP
+# server and the end-to-end tests of the real program under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+scripts/build.sh
+cd build
+ctest --output-on-failure --timeout 600

@@ -1,0 +1,118 @@
+"""Runs the real tolvar under Xvfb for end-to-end tests.
+
+Every process started here is stopped by its process id, and every wait is
+bounded, so a failing program never hangs the test run.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+TOLVAR_EXE = os.environ.get("TOLVAR_EXE", "")
+TOLVAR_DATA = os.environ.get("TOLVAR_DATA", "")
+
+
+def stop_process(proc, grace=3.0):
+    """SIGTERM, then SIGKILL after grace seconds; always reaps."""
+    if proc is None or proc.poll() is not None:
+        return
+    try:
+        os.kill(proc.pid, signal.SIGTERM)
+        proc.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        os.kill(proc.pid, signal.SIGKILL)
+        proc.wait(timeout=5)
+    except ProcessLookupError:
+        pass
+
+
+def wait_until(predicate, timeout, step=0.05):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(step)
+    return predicate()
+
+
+class Xvfb:
+    """A private X display; -displayfd tells us which number it took."""
+
+    def __init__(self):
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(r)
+        if not number.strip():
+            stop_process(self.proc)
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+
+    def stop(self):
+        stop_process(self.proc)
+
+
+class ProgramFolder:
+    """A fresh program folder with tolvar and its data, plus its own settings
+    and runtime folders, as a user who copied the program would have."""
+
+    def __init__(self, copy_data=True):
+        self.tmp = tempfile.mkdtemp(prefix="tolvar-e2e-")
+        self.root = os.path.join(self.tmp, "prog") + "/"
+        os.makedirs(self.root)
+        shutil.copy2(TOLVAR_EXE, self.root + "tolvar")
+        if copy_data and TOLVAR_DATA and os.path.isdir(TOLVAR_DATA):
+            shutil.copytree(TOLVAR_DATA, self.root, dirs_exist_ok=True)
+        self.config = os.path.join(self.tmp, "config")
+        self.runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(os.path.join(self.config, "tolvar"))
+        os.makedirs(self.runtime, mode=0o700)
+        self.procs = []
+
+    def path(self, name):
+        return self.root + name
+
+    def write_settings(self, text):
+        with open(os.path.join(self.config, "tolvar", "TOLVAR.INI"), "w", newline="") as f:
+            f.write(text.replace("\n", "\r\n"))
+
+    def env(self, display):
+        env = dict(os.environ)
+        env.update({"DISPLAY": display, "XDG_CONFIG_HOME": self.config,
+                    "XDG_RUNTIME_DIR": self.runtime, "QT_QPA_PLATFORM": "xcb",
+                    "LC_ALL": "C"})
+        env.pop("WAYLAND_DISPLAY", None)
+        return env
+
+    def start(self, display, *args):
+        proc = subprocess.Popen([self.root + "tolvar", *args], cwd=self.root,
+                                env=self.env(display), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE)
+        self.procs.append(proc)
+        return proc
+
+    def log(self):
+        try:
+            with open(self.path("DebugLog.Txt"), "rb") as f:
+                return f.read().decode("latin-1")
+        except FileNotFoundError:
+            return ""
+
+    def wait_log(self, text, timeout=10):
+        return wait_until(lambda: text in self.log(), timeout)
+
+    def cleanup(self):
+        for proc in self.procs:
+            stop_process(proc)
+        shutil.rmtree(self.tmp, ignore_errors=True)
