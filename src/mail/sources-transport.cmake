@@ -1,1 +1,8 @@
-list(APPEND TOLVAR_MAIL_TRANSPORT_SOURCES mailstrings_socket.cpp)
+list(APPEND TOLVAR_MAIL_TRANSPORT_SOURCES
+  mailstrings_socket.cpp
+  agwsock.cpp
+  agsocket.cpp
+  mailbase.cpp
+  pollpump.cpp
+  resolver.cpp
+)

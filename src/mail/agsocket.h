@@ -1,0 +1,174 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/pump.h"
+
+class TagSocket;
+class THostLookup;
+
+// Events get the component that fires them; each fires only when assigned.
+using TSocketNotifyEvent = std::function<void(TagSocket& sender)>;
+using TSocketLineEvent = std::function<void(TagSocket& sender, const std::string& line)>;
+using TmsProgressEvent = std::function<void(TagSocket& sender, int perc)>;
+// May rewrite msg; for socket errors and refused replies the rewritten text
+// becomes the exception's message.
+using TmsErrorEvent = std::function<void(TagSocket& sender, std::string& msg)>;
+
+// One TCP connection to one server and a line-oriented dialogue over it, on
+// the user-interface thread: every wait goes through the mail pump, is bounded
+// by TimeOut and ends early on Cancel. Failures are exceptions: ESocketError
+// (by code, after OnError), ETimedOutError (the socket is closed first),
+// ECanceledError, EWinsockDLLError.
+class TagSocket {
+public:
+    TagSocket();
+    virtual ~TagSocket();
+    TagSocket(const TagSocket&) = delete;
+    TagSocket& operator=(const TagSocket&) = delete;
+
+    // The process-wide socket binding (Winsock()); false frees it for every
+    // component at once.
+    bool WinsockLoaded() const;
+    void SetWinsockLoaded(bool v);
+    // Host name or dotted IPv4 address, optionally ":" and a port.
+    const std::string& Server() const { return server_; }
+    void SetServer(const std::string& v) { server_ = v; }
+    // The port when Server names none and the service is unknown.
+    uint16_t DefaultPort() const { return defaultPort_; }
+    void SetDefaultPort(uint16_t v) { defaultPort_ = v; }
+    // Seconds any single wait may last; 0 or less waits without limit.
+    int32_t TimeOut() const { return timeOut_; }
+    void SetTimeOut(int32_t v) { timeOut_ = v; }
+    const std::string& ServiceName() const { return serviceName_; }
+    void SetServiceName(const std::string& v) { serviceName_ = v; }
+    // Looks the service up as "udp" instead of "tcp"; the socket stays TCP.
+    bool UseUDP() const { return useUDP_; }
+    void SetUseUDP(bool v) { useUDP_ = v; }
+    // When set, every line sent and received is kept and written to this file
+    // (CR LF after each line) when the component is destroyed.
+    const std::string& LogFileName() const { return logFileName_; }
+    void SetLogFileName(const std::string& v) { logFileName_ = v; }
+    // Waits through this pump instead of the program's MailPump().
+    void SetPump(TMailPump* pump) { pump_ = pump; }
+
+    bool Connected() const { return socket_ != -1; }
+    // The resolved server address (dotted, and in network byte order), the
+    // port and the local host name of the last Prepare.
+    const std::string& RemoteAddress() const { return remoteAddress_; }
+    uint32_t RemoteIP() const { return remoteIP_; }
+    uint16_t Port() const { return port_; }
+    const std::string& LocalHost() const { return localHost_; }
+    const std::vector<std::string>& Transcript() const { return transcript_; }
+
+    // One received line without its line end; passes it to CheckReply.
+    std::string ReadLine();
+    // Sends the line and CR LF.
+    void WriteLine(const std::string& line);
+    // Sends the stream's bytes raw from its start, in 2047-byte chunks, with
+    // OnProgress after each (percentage sent) and once more with 0.
+    void WriteStream(std::istream& stream);
+
+    // Clears the flags of an earlier connection.
+    virtual void ResetState();
+    // OnOpen, checks, name and port resolution, the socket.
+    virtual void Prepare();
+    // OnClosing, close, OnClosed; nothing when no socket is held.
+    virtual void CloseSocket();
+    // Ends a wait in progress (also from code run during that wait) and
+    // closes the socket.
+    virtual void Cancel();
+
+    TSocketNotifyEvent OnOpen;
+    TSocketNotifyEvent OnConnected;
+    TSocketLineEvent OnLineSent;
+    TSocketLineEvent OnLineReceived;
+    TmsProgressEvent OnProgress;
+    TSocketNotifyEvent OnClosing;
+    TSocketNotifyEvent OnClosed;
+    TSocketNotifyEvent OnCancel;
+    TmsErrorEvent OnError;
+
+protected:
+    // Judges a received line; raises for a rejection.
+    virtual void CheckReply(const std::string& line) = 0;
+    // The TCP connection, to the address and port Prepare found.
+    void ConnectSocket();
+
+    // Raising: by code (57000.. or a Windows sockets code; 0 raises nothing),
+    // a time-out, a cancel. Each disarms the time-out and fires OnError.
+    void RaiseByCode(int code);
+    [[noreturn]] void RaiseMessage(std::string msg);
+    [[noreturn]] void RaiseTimeOut();
+    [[noreturn]] void RaiseCancel();
+    void FireError(std::string& msg);
+
+    void ProcessMessages();
+    bool IsCancelled() const { return cancelled_; }
+    bool IsTimedOut() const { return timedOut_; }
+    // The server has closed its side (a read saw the end of the stream).
+    bool PeerClosed() const { return peerClosed_; }
+    // While set, the server closing the connection (or resetting it) ends the
+    // dialogue quietly instead of raising: used after the mail was accepted.
+    void SetPeerCloseIsEnd(bool v) { peerCloseIsEnd_ = v; }
+
+    std::string HostPart() const;
+    int PortPart() const;
+
+private:
+    TMailPump& Pump() const { return pump_ ? *pump_ : MailPump(); }
+    void Arm();
+    void Disarm() { armed_ = false; }
+    // Sleeps until fd is ready, the time-out passes or other events ran.
+    void WaitFor(int fd, unsigned events);
+    void CheckTimeOut();
+    void ResolveHost();
+    void ResolvePort();
+    // Sends all of data unless timed out or cancelled; with rearm, every
+    // step of progress restarts the time-out.
+    void SendAll(const std::string& data, bool rearm);
+    // Adds received bytes to the inbox, keeping the line being received
+    // within kMaxLineLength.
+    void TakeReceived(const char* data, size_t length);
+    void AddToTranscript(const std::string& line);
+    void AbandonLookup();
+
+    std::string server_;
+    uint16_t defaultPort_ = 0;
+    int32_t timeOut_ = 60;
+    std::string serviceName_;
+    bool useUDP_ = false;
+    std::string logFileName_;
+    TMailPump* pump_ = nullptr;
+
+    int socket_ = -1;
+    std::unique_ptr<THostLookup> lookup_;
+    uint32_t remoteIP_ = 0;
+    std::string remoteAddress_;
+    std::string localHost_;
+    uint16_t port_ = 0;
+    int32_t startups_ = 0;
+    std::vector<std::string> transcript_;
+
+    bool armed_ = false;
+    TMailPump::TDeadline deadline_{};
+    bool timedOut_ = false;
+    bool cancelled_ = false;
+    bool peerClosed_ = false;
+    bool peerCloseIsEnd_ = false;
+
+    // Bytes received and not yet handed out as lines; while dropping, the
+    // rest of an over-long line is discarded up to its line feed.
+    std::string inbox_;
+    bool dropping_ = false;
+
+public:
+    // A reply line keeps at most this many bytes; the rest is dropped.
+    static constexpr size_t kMaxLineLength = 64 * 1024;
+    // The message data goes in chunks of this size.
+    static constexpr size_t kChunkSize = 2047;
+};
