@@ -56,6 +56,7 @@ QComboBox* Combo(TComboBox& model)
 TPropsView::TPropsView(TfrmProps& props) : TFormView(props), props_(props)
 {
     auto* tabs = new QTabWidget;
+    tabs->setUsesScrollButtons(false);
     tabs->addTab(GeneralPage(), Q(props.PageControl1.Pages()[0]));
     tabs->addTab(MyDetailsPage(), Q(props.PageControl1.Pages()[1]));
     tabs->addTab(ServersPage(), Q(props.PageControl1.Pages()[2]));
@@ -77,7 +78,10 @@ TPropsView::TPropsView(TfrmProps& props) : TFormView(props), props_(props)
     layout->addWidget(tabs);
     layout->addLayout(buttons);
     SetCancelButton(&props.btnCancel);
-    setMinimumSize(props.Width(), props.Height());
+    // The design's client area is a floor: fonts here are larger than the
+    // ones it was drawn for, so the window takes what its pages need.
+    QSize need = sizeHint().expandedTo(QSize(props.Width(), props.Height()));
+    props.SetBounds({props.Bounds().left, props.Bounds().top, need.width(), need.height()});
 }
 
 QWidget* TPropsView::GeneralPage()
