@@ -7,6 +7,7 @@
 #include "core/deblog.h"
 #include "core/error.h"
 #include "core/localroot.h"
+#include "qt/progressview.h"
 #include "qt/propsview.h"
 #include "qt/qtdesktop.h"
 #include "ui/application.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Tolvar");
 
     QtDesktop desktop;
+    RegisterQtViews();
     bool previousInstance = !desktop.ClaimSingleInstance("tolvar");
 
     SetLocalRoot(ExecutableFolder());

@@ -107,6 +107,27 @@ int QtDesktop::MessageDlg(const TMessageBox& box)
     }
 }
 
+void QtDesktop::RegisterViewFactory(const std::string& className, TViewFactory factory)
+{
+    factories_[className] = std::move(factory);
+}
+
+void QtDesktop::FormCreated(TForm& form)
+{
+    auto it = factories_.find(form.ClassName());
+    if (it != factories_.end()) ownedViews_[&form].reset(it->second(form));
+}
+
+void QtDesktop::FormDestroyed(TForm& form)
+{
+    auto it = ownedViews_.find(&form);
+    if (it == ownedViews_.end()) return;
+    // Stop the view listening before it goes; the form is half destroyed.
+    form.ViewSync = nullptr;
+    it->second->hide();
+    ownedViews_.erase(it);
+}
+
 int QtDesktop::ShowModal(TForm& form)
 {
     auto it = views_.find(&form);

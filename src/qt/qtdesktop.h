@@ -21,9 +21,14 @@ public:
 
     void RegisterView(TForm& form, TFormView* view);
     void UnregisterView(TForm& form);
+    // Makes the view of a window created while the program runs, by class.
+    using TViewFactory = std::function<TFormView*(TForm&)>;
+    void RegisterViewFactory(const std::string& className, TViewFactory factory);
 
     int MessageDlg(const TMessageBox& box) override;
     int ShowModal(TForm& form) override;
+    void FormCreated(TForm& form) override;
+    void FormDestroyed(TForm& form) override;
     void BringToFront(TForm& form) override;
     std::string ClipboardText() override;
     void EmptyClipboard() override;
@@ -53,6 +58,8 @@ private:
     static std::string RuntimeFolder();
 
     std::map<TForm*, TFormView*> views_;
+    std::map<std::string, TViewFactory> factories_;
+    std::map<TForm*, std::unique_ptr<TFormView>> ownedViews_;
     std::map<TTimer*, QTimer*> timers_;
     std::function<void()> clipboardWatcher_;
     QMetaObject::Connection clipboardConnection_;

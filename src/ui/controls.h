@@ -186,6 +186,17 @@ private:
     int topIndex_ = 0;
 };
 
+class TProgressBar : public TControl {
+public:
+    using TControl::TControl;
+    std::string ClassName() const override { return "TProgressBar"; }
+    int Position() const { return position_; }
+    void SetPosition(int v) { Set(position_, v < 0 ? 0 : v > 100 ? 100 : v); }
+
+private:
+    int position_ = 0;
+};
+
 class TMenuItem : public TComponent {
 public:
     TMenuItem(std::string name, std::string caption)

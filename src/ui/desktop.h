@@ -58,6 +58,10 @@ public:
     // Runs a nested event loop with the form shown modally until its
     // ModalResult is set or it is hidden.
     virtual int ShowModal(TForm& form) = 0;
+    // Windows made while the program runs (notices, progress) announce
+    // themselves so the desktop can give them a face, and leave again.
+    virtual void FormCreated(TForm& form) = 0;
+    virtual void FormDestroyed(TForm& form) = 0;
     virtual void BringToFront(TForm& form) = 0;
 
     virtual std::string ClipboardText() = 0;

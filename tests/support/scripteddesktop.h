@@ -49,11 +49,15 @@ public:
     TSize screen{1024, 768};
     bool firstInstance = true;
     int activations = 0;
+    std::vector<std::string> formsCreated;
+    int formsDestroyed = 0;
 
     // --- Desktop
     int MessageDlg(const TMessageBox& box) override;
     int ShowModal(TForm& form) override;
     void BringToFront(TForm& form) override;
+    void FormCreated(TForm& form) override { formsCreated.push_back(form.ClassName()); }
+    void FormDestroyed(TForm&) override { ++formsDestroyed; }
     std::string ClipboardText() override { return clipboard_; }
     void EmptyClipboard() override;
     void WatchClipboard(std::function<void()> onChange) override { clipboardWatcher_ = std::move(onChange); }
