@@ -1,1 +1,11 @@
-list(APPEND TOLVAR_MAIL_MESSAGE_SOURCES mailstrings_message.cpp)
+list(APPEND TOLVAR_MAIL_MESSAGE_SOURCES
+  mailstrings_message.cpp
+  base64.cpp
+  uucode.cpp
+  qpcode.cpp
+  mimetypes.cpp
+  tempfile.cpp
+  msheaders.cpp
+  msmsg.cpp
+  mswriter.cpp
+)

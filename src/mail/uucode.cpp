@@ -1,0 +1,92 @@
+#include "mail/uucode.h"
+
+#include "mail/codecerror.h"
+#include "mail/sixbit.h"
+
+namespace {
+
+constexpr TSixBitPairs kPairs([](int v) { return static_cast<char>(v ? v + 32 : 96); });
+constexpr size_t kLineBytes = 45;
+constexpr size_t kLineChars = 60;
+
+char Digit(size_t v) { return static_cast<char>(v ? v + 32 : 96); }
+
+size_t DataChars(size_t count) { return count == kLineBytes ? kLineChars : count * 4 / 3 + 1; }
+
+// Writes one line (length character and data, no line end) at dst; returns the end.
+char* EncodeLineAt(const unsigned char* src, size_t count, char* dst)
+{
+    *dst++ = Digit(count);
+    size_t chars = DataChars(count);
+    size_t groups = (chars + 3) / 4;
+    size_t whole = count / 3;
+    if (whole > groups) whole = groups;
+    char tail[4];
+    for (size_t g = 0; g < whole; ++g) kPairs.Encode3(src + 3 * g, dst + 4 * g);
+    if (groups > whole) {
+        // The short line's last groups run past the data; they are encoded
+        // from zeros and cut to the line's length.
+        // By the length rule this is never more than one group.
+        unsigned char pad[3] = {};
+        for (size_t i = 3 * whole; i < count; ++i) pad[i - 3 * whole] = src[i];
+        kPairs.Encode3(pad, tail);
+        for (size_t i = 4 * whole; i < chars; ++i) dst[i] = tail[i - 4 * whole];
+    }
+    return dst + chars;
+}
+
+int Value(char ch)
+{
+    auto c = static_cast<unsigned char>(ch);
+    if (c < 32 || c > 96) throw ECodecError("Invalid Character");
+    return (c - 32) & 63;
+}
+
+} // namespace
+
+std::string UUEncodeLine(std::string_view chunk)
+{
+    if (chunk.size() > kLineBytes) chunk = chunk.substr(0, kLineBytes);
+    std::string out(1 + DataChars(chunk.size()), '\0');
+    EncodeLineAt(reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size(), out.data());
+    return out;
+}
+
+void UUEncodeLines(std::string_view data, std::string& out)
+{
+    size_t fullLines = data.size() / kLineBytes;
+    size_t rest = data.size() - fullLines * kLineBytes;
+    size_t start = out.size();
+    out.resize(start + fullLines * (kLineChars + 3) + (rest ? DataChars(rest) + 3 : 0));
+    auto src = reinterpret_cast<const unsigned char*>(data.data());
+    char* dst = out.data() + start;
+    for (size_t line = 0; line <= fullLines; ++line, src += kLineBytes) {
+        size_t count = line < fullLines ? kLineBytes : rest;
+        if (!count) break;
+        dst = EncodeLineAt(src, count, dst);
+        *dst++ = '\r';
+        *dst++ = '\n';
+    }
+}
+
+std::string UUDecodeLine(std::string_view line)
+{
+    if (line.empty()) return {};
+    size_t count = static_cast<size_t>(Value(line[0]));
+    std::string_view data = line.substr(1);
+    if (count == kLineBytes && data.size() > kLineChars) data = data.substr(0, kLineChars);
+    std::string out;
+    out.reserve(data.size() * 3 / 4 + 3);
+    uint32_t bits = 0;
+    int held = 0;
+    for (char ch : data) {
+        bits = (bits << 6) | static_cast<uint32_t>(Value(ch));
+        held += 6;
+        if (held >= 8) {
+            held -= 8;
+            out.push_back(static_cast<char>((bits >> held) & 0xFF));
+        }
+    }
+    out.resize(count, '\0');
+    return out;
+}
