@@ -10,6 +10,7 @@
 #include "qt/progressview.h"
 #include "qt/propsview.h"
 #include "qt/qtdesktop.h"
+#include "qt/qtpump.h"
 #include "ui/application.h"
 #include "ui/desktop.h"
 
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
 
     QtDesktop desktop;
     RegisterQtViews();
+    TQtMailPump pump;
+    SetMailPump(&pump);
     bool previousInstance = !desktop.ClaimSingleInstance("tolvar");
 
     SetLocalRoot(ExecutableFolder());
@@ -42,5 +45,6 @@ int main(int argc, char** argv)
     if (!desktop.Terminated()) app.exec();
     props.FormDestroy();
     view.reset();
+    SetMailPump(nullptr);
     return 0;
 }
