@@ -392,6 +392,8 @@ void TagSocket::WriteLine(const std::string& line)
 
 void TagSocket::WriteStream(std::istream& stream)
 {
+    // A file just written may still hold output in its buffer.
+    if (stream.rdbuf()) stream.rdbuf()->pubsync();
     stream.clear();
     stream.seekg(0, std::ios::end);
     long long size = stream.tellg();

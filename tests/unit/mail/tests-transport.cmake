@@ -1,1 +1,5 @@
-# tolvar_unit_tests(mail_transport_tests ...)
+tolvar_unit_tests(mail_transport_tests
+  sock_binding_test.cpp
+  sock_socket_test.cpp
+)
+target_link_libraries(mail_transport_tests PRIVATE tolvar_mail)
