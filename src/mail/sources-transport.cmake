@@ -3,6 +3,7 @@ list(APPEND TOLVAR_MAIL_TRANSPORT_SOURCES
   agwsock.cpp
   agsocket.cpp
   mailbase.cpp
+  mssmtp.cpp
   pollpump.cpp
   resolver.cpp
 )

@@ -191,7 +191,8 @@ std::string ReplyFor(const std::string& command, const std::map<std::string, std
 // Sends the reply; false when the dialogue ends here.
 bool Answer(THostileConnection& c, const std::string& reply)
 {
-    if (reply == kClose) {
+    if (reply.size() >= kClose.size() && reply.compare(reply.size() - kClose.size(), kClose.size(), kClose) == 0) {
+        c.Send(reply.substr(0, reply.size() - kClose.size()));
         c.Close();
         return false;
     }

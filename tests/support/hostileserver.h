@@ -92,7 +92,8 @@ private:
 // says otherwise. A key matches a client command exactly, or else its first
 // word ("HELO", "MAIL", "RCPT", "DATA", "QUIT"); "GREETING" is the greeting
 // and "." the answer after the message data. The value is sent as it stands
-// (include the CR LF), kClose closes the connection instead of replying,
+// (include the CR LF); kClose at its end closes the connection after sending
+// what comes before it (alone: instead of replying);
 // kSilent sends nothing and waits until the client goes. Returns when the
 // dialogue ends.
 inline const std::string kClose = "<close>";
