@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,4 +80,28 @@ void TrimFileToSizeCosmetic(const std::string& path, long long maxLength)
     } catch (const std::exception& e) {
         ReportError("TrimFileToSizeCosmetic: " + path, e.what());
     }
+}
+
+bool WriteFileAtomic(const std::string& path, const std::string& text)
+{
+    std::string tmp = path + ".new";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = 0;
+    if (fd < 0) {
+        err = errno;
+    } else {
+        size_t done = 0;
+        while (done < text.size() && err == 0) {
+            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno != EINTR) err = errno;
+            if (n > 0) done += static_cast<size_t>(n);
+        }
+        if (err == 0 && ::fsync(fd) != 0) err = errno;
+        if (::close(fd) != 0 && err == 0) err = errno;
+        if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    }
+    if (err == 0) return true;
+    ::unlink(tmp.c_str());
+    ReportError("WriteFileAtomic: " + path, SysErrorMessage(err));
+    return false;
 }

@@ -11,5 +11,10 @@ void WriteFileString(const std::string& path, const std::string& text);
 void TrimFileToSize(const std::string& path, long long maxLength);
 // The log's trim: never raises, reports its own failure.
 void TrimFileToSizeCosmetic(const std::string& path, long long maxLength);
+// Replaces the file's contents so that a crash at any moment leaves either
+// the old file or the new one whole: the text goes to a temporary file
+// beside it, which is flushed to disk and renamed over the old one. A
+// failure is reported ("WriteFileAtomic: <path>") and returns false.
+bool WriteFileAtomic(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 bool DeleteFile(const std::string& path);

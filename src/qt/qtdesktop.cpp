@@ -85,6 +85,7 @@ int QtDesktop::MessageDlg(const TMessageBox& box)
     case TMsgDlgType::mtError: dlg.setIcon(QMessageBox::Critical); break;
     case TMsgDlgType::mtInformation: dlg.setIcon(QMessageBox::Information); break;
     case TMsgDlgType::mtConfirmation: dlg.setIcon(QMessageBox::Question); break;
+    case TMsgDlgType::mtCustom: dlg.setIcon(QMessageBox::NoIcon); break;
     }
     if (box.topmost) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     std::map<QAbstractButton*, int> results;

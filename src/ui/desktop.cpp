@@ -24,6 +24,7 @@ std::string MessageTitle(TMsgDlgType type)
     case TMsgDlgType::mtError: return "Error";
     case TMsgDlgType::mtInformation: return "Information";
     case TMsgDlgType::mtConfirmation: return "Confirm";
+    case TMsgDlgType::mtCustom: return "Tolvar";
     }
     return {};
 }

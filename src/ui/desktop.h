@@ -8,7 +8,8 @@
 // Everything the operating system provides to Tolvar's windows. The Qt
 // desktop is the real one; tests use a scripted one.
 
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
+// mtCustom: a plain box with no icon, titled with the program's name.
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 
 enum TMsgDlgBtn : unsigned {
     mbYes = 1,
