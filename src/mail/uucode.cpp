@@ -87,6 +87,15 @@ std::string UUDecodeLine(std::string_view line)
             out.push_back(static_cast<char>((bits >> held) & 0xFF));
         }
     }
-    out.resize(count, '\0');
+    // Characters missing at the end count as zero values.
+    while (out.size() < count) {
+        bits <<= 6;
+        held += 6;
+        if (held >= 8) {
+            held -= 8;
+            out.push_back(static_cast<char>((bits >> held) & 0xFF));
+        }
+    }
+    out.resize(count);
     return out;
 }

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "mail/tempfile.h"
+#include "msg_testing.h"
+
+// An independent reader: Python's email package reads what we write, after
+// the period un-doubling an SMTP server does.
+
+namespace {
+
+constexpr int kPythonSeconds = 30;
+
+// Runs /usr/bin/python3 with the reader script on file; its standard output,
+// or a failure when it does not end cleanly within the time allowed.
+std::string ReadWithPython(const std::string& file)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        ::execl("/usr/bin/python3", "python3", MSG_PYREAD_SCRIPT, file.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    std::string out;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPythonSeconds);
+    bool timedOut = false;
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{pipeFds[0], POLLIN, 0};
+        int r = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) continue;
+        char buf[65536];
+        ssize_t n = ::read(pipeFds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    if (timedOut) ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (timedOut) throw std::runtime_error("the Python reader took too long");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("the Python reader failed, status " + std::to_string(status) + ": " + out);
+    return out;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::string Read(TmsMessage& m)
+{
+    TTempFileStream file;
+    m.SaveToStream(file);
+    file.flush();
+    return ReadWithPython(file.Path());
+}
+
+std::string Random(size_t size, unsigned seed)
+{
+    std::mt19937 engine(seed);
+    std::string s(size, '\0');
+    for (char& c : s) c = static_cast<char>(engine() & 0xFF);
+    return s;
+}
+
+// Text with everything quoted-printable has to deal with: "=", tabs, high
+// bytes, trailing blanks, lines of a lone period and a leading one, a line far
+// over 76 characters with and without blanks, empty lines.
+std::string AwkwardText()
+{
+    std::string t = "first line = one\r\n\tindented\r\ncaf\xe9 \xff\r\ntrailing blank \r\n.\r\n.leading\r\n\r\n";
+    t += std::string(300, 'w') + "\r\n";
+    for (int i = 0; i < 40; ++i) t += "word" + std::to_string(i) + " ";
+    t += "\r\n" + std::string(100, '\xe9') + "\r\nno line end at the close";
+    return t;
+}
+
+std::string Part(const std::string& type, const std::string& name, const std::string& cte, const std::string& bytes)
+{
+    return "PART " + type + " " + name + " " + cte + " " + Hex(bytes) + "\n";
+}
+
+TmsAttItem& Attach(TmsMessage& m, const std::string& name, const std::string& type, uint8_t encoding,
+                   const std::string& data)
+{
+    auto& a = m.Attachments().Add();
+    a.SetFileName(name);
+    a.SetContentType(type);
+    a.SetTransferEncoding(encoding);
+    a.SetData(data);
+    return a;
+}
+
+} // namespace
+
+TEST(PythonReader, PlainRequestMail)
+{
+    TmsMessage m;
+    Address(m);
+    m.SetSubject("Request");
+    m.Body() = {"send http://host1/index.html", ".", ".x"};
+    EXPECT_EQ(Read(m), Part("text/plain", "-", "7bit", "send http://host1/index.html\r\n.\r\n.x\r\n"));
+}
+
+TEST(PythonReader, QuotedPrintableBodies)
+{
+    struct Case {
+        TCharSet charSet;
+        std::vector<std::string> body;
+    } cases[] = {
+        {csUSASCII, {"short", std::string(256, 'L'), ".", std::string(64, 'x') + ".y", "end "}},
+        {csISO8859, {"caf\xe9 = \x80", "\t", "", std::string(200, '\xe9')}},
+    };
+    for (const auto& c : cases) {
+        TmsMessage m;
+        Address(m);
+        m.SetCharSet(c.charSet);
+        m.Body() = c.body;
+        EXPECT_EQ(Read(m), Part("text/plain", "-", "quoted-printable", CrLf(c.body)));
+    }
+}
+
+TEST(PythonReader, MultipartMixedWithEveryEncoding)
+{
+    TmsMessage m;
+    Address(m);
+    m.Body() = {"Here are the files.", "."};
+    std::string binary = Random(5000, 1);
+    std::string text = AwkwardText();
+    std::string mail = "Subject: inner\r\n\r\n.\r\nbody\r\n";
+    Attach(m, "folder/data.bin", "application/octet-stream", teBase64, binary);
+    Attach(m, "notes.txt", "text/plain", teQuotedPrintable, text);
+    Attach(m, "inner.eml", "message/rfc822", te7Bit, mail);
+    Attach(m, "empty.bin", "application/octet-stream", teBase64, "");
+    std::string got = Read(m);
+    std::string expected = Part("text/plain", "-", "7bit", "Here are the files.\r\n.\r\n") +
+                           Part("application/octet-stream", "data.bin", "base64", binary) +
+                           Part("text/plain", "notes.txt", "quoted-printable", text);
+    // Python opens the rfc822 part as a message of its own.
+    EXPECT_EQ(got.substr(0, expected.size()), expected);
+    EXPECT_NE(got.find(Part("text/plain", "-", "-", ".\r\nbody\r\n")), std::string::npos) << got;
+    EXPECT_NE(got.find(Part("application/octet-stream", "empty.bin", "base64", "")), std::string::npos) << got;
+    EXPECT_EQ(got.find("BADLINE"), std::string::npos) << got;
+}
+
+TEST(PythonReader, AlternativeGroupThenAttachment)
+{
+    TmsMessage m;
+    Address(m);
+    m.Body() = {"plain version"};
+    std::string html = "<html><body><p>" + std::string(120, 'h') + "</p>\r\n</body></html>\r\n";
+    Attach(m, "_alt.htm", "text/html", teQuotedPrintable, html);
+    std::string zip = Random(1000, 2);
+    Attach(m, "kit.zip", "application/zip", teBase64, zip);
+    EXPECT_EQ(Read(m), Part("text/plain", "-", "7bit", "plain version\r\n") + Part("text/html", "-", "quoted-printable", html) +
+                           Part("application/zip", "kit.zip", "base64", zip));
+}
+
+TEST(PythonReader, SinglePartAttachment)
+{
+    TmsMessage m;
+    Address(m);
+    std::string data = Random(58, 3);
+    Attach(m, "one.dat", "application/x-one", teBase64, data);
+    EXPECT_EQ(Read(m), Part("application/x-one", "one.dat", "base64", data));
+}
+
+TEST(PythonReader, UUForm)
+{
+    TmsMessage m;
+    Address(m);
+    m.SetEncoding(meUU);
+    m.Body() = {"Two files follow."};
+    // Sizes that end in every kind of short line, one of them with a period
+    // for its count (14 bytes).
+    std::string expected;
+    size_t sizes[] = {0, 1, 2, 3, 14, 44, 45, 46, 45 * 7 + 14, 4000};
+    for (size_t i = 0; i < std::size(sizes); ++i) {
+        std::string data = Random(sizes[i], static_cast<unsigned>(10 + i));
+        std::string name = "f" + std::to_string(i) + ".bin";
+        auto& a = m.Attachments().Add();
+        a.SetFileName("dir/" + name);
+        a.SetData(data);
+        expected += "UU " + name + " " + Hex(data) + "\n";
+    }
+    EXPECT_EQ(Read(m), expected);
+}
