@@ -61,6 +61,9 @@ void TmsSMTP::Login()
         Command("HELO " + LocalHost());
     } catch (const std::exception&) {
         quiet_ = false;
+        // A connection that is gone (hung up, timed out, cancelled) has no
+        // second try: its own error says what happened.
+        if (!Connected() || PeerClosed() || IsCancelled() || IsTimedOut()) throw;
         Command("HELO");
     }
     quiet_ = false;

@@ -121,6 +121,7 @@ TEST_F(SmtpDialogue, RefusalsAndHangUpsFailTheSendWithTheirOwnText)
          "550 5.1.1 <robot@bymail.test>: Recipient address rejected", true},
         {"both HELOs refused", {{"HELO", "501 go away\r\n"}}, "501 go away", false},
         {"DATA deferred", {{"DATA", "451 4.3.0 try later\r\n"}}, "451 4.3.0 try later", true},
+        {"closed instead of answering HELO", {{"HELO", kClose}}, cut, false},
         {"closed instead of answering MAIL", {{"MAIL", kClose}}, cut, false},
         {"closed in a multi-line reply", {{"RCPT", "250-one\r\n" + kClose}}, cut, false},
         {"closed after the data's dot", {{".", kClose}}, cut, false},
@@ -147,15 +148,25 @@ TEST_F(SmtpDialogue, RefusalsAndHangUpsFailTheSendWithTheirOwnText)
 
 TEST_F(SmtpDialogue, SilentServerTimesOutAndNothingIsSentAfter)
 {
-    THostileServer server([](THostileConnection& conn, int) { PlaySmtp(conn, {{"GREETING", kSilent}}); });
-    smtp.SetServer(server.Address());
-    smtp.SetTimeOut(1);
-    EXPECT_EQ(MessageOf<ETimedOutError>([&] { smtp.Connect(); }), "Operation timed out");
-    EXPECT_EQ(log.events,
-              (std::vector<std::string>{"Open", "Connected", "Error Operation timed out", "Closing", "Closed"}));
-    EXPECT_FALSE(smtp.Connected());
-    ASSERT_TRUE(server.WaitForFinished(1));
-    EXPECT_EQ(Commands(server), std::vector<std::string>{});
+    // Silent at the greeting, or at the first HELO (no second HELO then).
+    for (const char* step : {"GREETING", "HELO"}) {
+        SCOPED_TRACE(step);
+        log.events.clear();
+        THostileServer server([&](THostileConnection& conn, int) { PlaySmtp(conn, {{step, kSilent}}); });
+        smtp.SetServer(server.Address());
+        smtp.SetTimeOut(1);
+        EXPECT_EQ(MessageOf<ETimedOutError>([&] { smtp.Connect(); }), "Operation timed out");
+        std::vector<std::string> events;
+        for (const auto& e : log.events)
+            if (e.rfind("S: ", 0) != 0 && e.rfind("C: ", 0) != 0) events.push_back(e);
+        EXPECT_EQ(events,
+                  (std::vector<std::string>{"Open", "Connected", "Error Operation timed out", "Closing", "Closed"}));
+        EXPECT_FALSE(smtp.Connected());
+        ASSERT_TRUE(server.WaitForFinished(1));
+        auto expected = std::string(step) == "HELO" ? std::vector<std::string>{"HELO " + HostName()}
+                                                    : std::vector<std::string>{};
+        EXPECT_EQ(Commands(server), expected);
+    }
 }
 
 TEST_F(SmtpDialogue, GreetingCutOffFailsTheConnectAndLeavesNoSocket)
