@@ -1,9 +1,12 @@
 #include "app/props.h"
 
+#include "app/settings.h"
 #include "core/deblog.h"
 #include "core/error.h"
 #include "core/fileutil.h"
 #include "core/localroot.h"
+#include "requests/catalogue.h"
+#include "requests/prefs.h"
 #include "ui/application.h"
 #include "ui/desktop.h"
 
@@ -61,6 +64,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     OnMinimize = [this] { FormResize(); };
     OnCloseQuery = [this] { return FormCloseQuery(); };
     OnShow = [this] { Desk().BringToFront(*this); };
+    SetUpSettingsPages(*this);
 }
 
 TfrmProps::~TfrmProps()
@@ -86,6 +90,7 @@ void TfrmProps::ResetProcessState()
 {
     sendInProgress = false;
     tickCount_ = 0;
+    Prefs().lastHistoryTime = 0;
 }
 
 void TfrmProps::ReadCommandLine()
@@ -114,8 +119,19 @@ void TfrmProps::FormCreate()
     Desk().ProcessMessages();
     PageControl1.SetActivePageIndex(pgGeneral);
     Hide();
-    if (commandLine_.find("/i") != std::string::npos) Hide();
+    // Started before the steps that can fail, so housekeeping runs even
+    // when the server catalogue is missing.
     Timer1.SetEnabled(true);
+    LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this);
+    Checkpoint = 4400;
+    LoadSettings(*this);
+    Checkpoint = 4401;
+    ShowTipsChoice(*this);
+    if (commandLine_.find("/i") != std::string::npos) Hide();
+    FillPreferencesPage(*this);
+    Hide();
+    ApplyPreferences(*this);
+    detailsComplete_ = CheckRequiredFields(*this);
 }
 
 void TfrmProps::Timer1Timer()
@@ -175,13 +191,28 @@ void TfrmProps::FormDestroy()
     Checkpoint = 90060;
 }
 
-void TfrmProps::btnOkClick() { Hide(); }
+void TfrmProps::btnOkClick()
+{
+    detailsComplete_ = CheckRequiredFields(*this);
+    if (!detailsComplete_) return;
+    SaveSettings(*this);
+    Checkpoint = 2345;
+    Hide();
+}
 
 void TfrmProps::btnCancelClick()
 {
     Checkpoint = 4410;
+    LoadSettings(*this);
     Checkpoint = 4411;
     Hide();
+}
+
+void TfrmProps::RefreshTrayIcon()
+{
+    // The tray icon's picture and tip follow the same choice once the window
+    // carries the icon.
+    Prefs().enabledOff = optEnabled.ItemIndex() == 1;
 }
 
 void TfrmProps::btnUnloadClick()

@@ -30,6 +30,21 @@ public:
     void btnUnloadClick();
     void btnHelpClick();
 
+    // The settings pages' handlers (app/settings.cpp).
+    void txtEmailChange();
+    void txtSMTPChange();
+    void optEnabledClick();
+    void chkShowTipsClick();
+    void chkNeverClick();
+    void optBinaryFormatClick();
+    void chkNoSplitClick();
+    void medChunksizeChange();
+    void PageControl1Change();
+    void cboHTTPServersPagesChange();
+    void cboHTTPServersBinaryChange();
+    // The enabled-off flag (and the tray icon) from the "Enabled" choice.
+    void RefreshTrayIcon();
+
     // --- process state kept by the window
     const std::string& CommandLine() const { return commandLine_; }
     bool SilentStart() const { return silentStart_; }

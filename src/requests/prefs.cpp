@@ -1,0 +1,7 @@
+#include "requests/prefs.h"
+
+TPrefs& Prefs()
+{
+    static TPrefs prefs;
+    return prefs;
+}

@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/props.h"
+#include "app/settings.h"
+#include "core/error.h"
+#include "core/profile.h"
+#include "requests/catalogue.h"
+#include "requests/prefs.h"
+#include "support/appfixture.h"
+#include "ui/application.h"
+
+namespace {
+struct Settings : ::testing::Test {
+    Settings()
+    {
+        Prefs() = TPrefs();
+        SetErrorBox([](const std::string& text, int help, bool withHelp) {
+            MessageDlg(text, TMsgDlgType::mtWarning, withHelp ? (mbOK | mbHelp) : mbOK, help);
+        });
+    }
+    ~Settings() override
+    {
+        SetErrorBox(nullptr);
+        SetExceptionHandler(nullptr);
+        Checkpoint = 0;
+        Prefs() = TPrefs();
+    }
+    // Creates the main window the way the program entry does.
+    std::unique_ptr<TfrmProps> Start(std::vector<std::string> args = {})
+    {
+        auto props = std::make_unique<TfrmProps>(std::move(args));
+        RunGuarded(*props, [&] { props->FormCreate(); });
+        return props;
+    }
+    std::string Ini() const { return app.config.Read("tolvar/TOLVAR.INI"); }
+    std::string Log() const { return app.root.Read("DebugLog.Txt"); }
+    std::string Suggested(const char* key) const
+    {
+        return TIniFile(app.root.File("Suggest.Ini")).ReadString("Servers", key, "");
+    }
+
+    TAppFixture app;
+};
+} // namespace
+
+TEST_F(Settings, FreshSystemStartsWithTheDefaultsAndAsksForTheAddress)
+{
+    app.desk.ExpectDialog("The required field, A&ddress is empty");
+    auto props = Start();
+    ASSERT_EQ(app.desk.shown.size(), 1u) << "the SMTP field is checked only after the address passed";
+    const TMessageBox& box = app.desk.shown[0];
+    EXPECT_EQ(box.text, "The required field, A&ddress is empty");
+    EXPECT_EQ(box.type, TMsgDlgType::mtError);
+    EXPECT_EQ(box.buttons, unsigned(mbOK | mbHelp));
+    EXPECT_EQ(box.helpContext, 2000);
+    EXPECT_TRUE(box.topmost);
+    EXPECT_TRUE(props->Visible());
+    EXPECT_EQ(props->PageControl1.ActivePageIndex(), TfrmProps::pgMyDetails);
+    EXPECT_FALSE(props->DetailsComplete());
+
+    EXPECT_EQ(props->optConfirm.ItemIndex(), 2);
+    EXPECT_EQ(props->optEnabled.ItemIndex(), 0);
+    EXPECT_TRUE(props->chkCheckHistory.Checked());
+    EXPECT_TRUE(props->chkOnFailure.Checked());
+    EXPECT_FALSE(props->chkNotEnabled.Checked());
+    EXPECT_FALSE(props->chkNever.Checked());
+    EXPECT_TRUE(props->chkShowTips.Checked());
+    EXPECT_EQ(props->optBinaryFormat.ItemIndex(), 1);
+    EXPECT_TRUE(props->chkNoSplit.Checked());
+    EXPECT_EQ(props->medChunksize.Text(), "60");
+    EXPECT_FALSE(props->medChunksize.Enabled());
+    EXPECT_FALSE(props->lblChunkSize.Enabled());
+    EXPECT_TRUE(props->btnOk.Enabled());
+    const TPrefs& prefs = Prefs();
+    EXPECT_EQ(prefs.binaryFormat, 1);
+    EXPECT_EQ(prefs.chunkSize, 60);
+    EXPECT_FALSE(prefs.splitFiles);
+    EXPECT_EQ(prefs.tipNumber, 0);
+    EXPECT_TRUE(prefs.tipsEnabled);
+    EXPECT_FALSE(prefs.enabledOff);
+
+    // The shipped suggestions are selected without a question, and the
+    // binary template is the MIME one of the suggested server.
+    EXPECT_GT(props->cboHTTPServersPages.Items().Count(), 0);
+    EXPECT_EQ(props->cboFTPservers.Text(), Suggested("FTP"));
+    EXPECT_EQ(props->cboHTTPServersBinary.Text(), Suggested("HTTPBinary"));
+    EXPECT_EQ(props->cboHTTPServersPages.Text(), Suggested("HTTPPages"));
+    EXPECT_EQ(prefs.binaryTemplate, ReadServerKey(Suggested("HTTPBinary"), "fileBinaryHttpM"));
+    EXPECT_EQ(prefs.pageVerb, ReadServerKey(Suggested("HTTPPages"), "verbPagesHttp") + " ");
+    EXPECT_FALSE(prefs.distributionTag.empty());
+    // Only the start's own key is written: the servers wait for Ok.
+    EXPECT_EQ(Ini(), "[General]\r\nLocalRoot=" + app.root.Path() + "\r\n");
+    EXPECT_EQ(Checkpoint, 4401);
+}
+
+TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
+{
+    app.desk.ExpectDialog("A&ddress is empty");
+    auto props = Start();
+    props->txtEmail.SetText("me@example.org");
+    props->txtSMTP.SetText("smtp.example.org");
+    props->optConfirm.SetItemIndex(0);
+    props->optEnabled.SetItemIndex(1);
+    props->chkNever.SetChecked(true);
+    props->optBinaryFormat.SetItemIndex(0);
+    props->medChunksize.SetText("45");
+    props->chkNoSplit.SetChecked(false);
+    props->btnOk.Click();
+    EXPECT_FALSE(props->Visible());
+    EXPECT_TRUE(props->DetailsComplete());
+    EXPECT_EQ(Checkpoint, 2345);
+    EXPECT_TRUE(Prefs().enabledOff);
+    EXPECT_FALSE(props->chkOnFailure.Enabled());
+    // The format chosen on the page is the one requests use and Ok saves.
+    EXPECT_EQ(Prefs().binaryTemplate, ReadServerKey(props->cboHTTPServersBinary.Text(), "fileBinaryHttpU"));
+    EXPECT_EQ(Ini(), "[General]\r\n"
+                     "LocalRoot=" + app.root.Path() + "\r\n"
+                     "Email=me@example.org\r\n"
+                     "Confirm=0\r\n"
+                     "Enabled=1\r\n"
+                     "prefBinaryFormat=0\r\n"
+                     "CheckHistory=1\r\n"
+                     "chkOnFailure=1\r\n"
+                     "chkNotEnabled=0\r\n"
+                     "chkNever=1\r\n"
+                     "ChunkSize=45\r\n"
+                     "Chunks=1\r\n"
+                     "[Servers]\r\n"
+                     "SMTP=smtp.example.org\r\n"
+                     "FTP=" + props->cboFTPservers.Text() + "\r\n"
+                     "HTTPBinary=" + props->cboHTTPServersBinary.Text() + "\r\n"
+                     "HTTPPages=" + props->cboHTTPServersPages.Text() + "\r\n");
+    props.reset();
+
+    Prefs() = TPrefs();
+    auto again = Start();
+    EXPECT_TRUE(again->DetailsComplete());
+    EXPECT_EQ(again->txtEmail.Text(), "me@example.org");
+    EXPECT_EQ(again->optConfirm.ItemIndex(), 0);
+    EXPECT_EQ(again->optEnabled.ItemIndex(), 1);
+    EXPECT_TRUE(again->chkNever.Checked());
+    EXPECT_FALSE(again->chkOnFailure.Enabled());
+    EXPECT_EQ(again->optBinaryFormat.ItemIndex(), 0);
+    EXPECT_FALSE(again->chkNoSplit.Checked());
+    EXPECT_EQ(again->medChunksize.Text(), "45");
+    EXPECT_TRUE(again->medChunksize.Enabled());
+    EXPECT_EQ(Prefs().chunkSize, 45);
+    EXPECT_TRUE(Prefs().splitFiles);
+}
+
+TEST_F(Settings, SavingKeepsTheUsersOwnLines)
+{
+    app.config.Write("tolvar/TOLVAR.INI", "; my settings\n[General]\nEmail = old@example.org\nTheme=dark\n\n"
+                                          "[Servers]\nSMTP=old.example.org\n; the end\n");
+    auto props = Start();
+    props->txtEmail.SetText("new@example.org");
+    props->btnOk.Click();
+    std::string ini = Ini();
+    EXPECT_EQ(ini.rfind("; my settings\n[General]\nEmail=new@example.org\nTheme=dark\n", 0), 0u) << ini;
+    EXPECT_NE(ini.find("\n\n[Servers]\nSMTP=old.example.org\n; the end\nFTP="), std::string::npos) << ini;
+}
+
+TEST_F(Settings, StoredChoicesOutsideTheirItemsReadAsTheDefault)
+{
+    struct Case {
+        const char* enabled;
+        const char* confirm;
+        int enabledIndex, confirmIndex;
+    } cases[] = {{"5", "7", 0, 2}, {"1", "0x1", 1, 1}, {"0x1", "-1", 1, 2}, {"-3", "abc", 0, 2}, {"no", "0", 0, 0}};
+    for (const auto& c : cases) {
+        app.config.Write("tolvar/TOLVAR.INI", std::string("[General]\r\nEmail=a\r\nEnabled=") + c.enabled +
+                                                  "\r\nConfirm=" + c.confirm + "\r\n[Servers]\r\nSMTP=b\r\n");
+        auto props = Start();
+        EXPECT_EQ(props->optEnabled.ItemIndex(), c.enabledIndex) << c.enabled;
+        EXPECT_EQ(Prefs().enabledOff, c.enabledIndex == 1) << c.enabled;
+        EXPECT_EQ(props->optConfirm.ItemIndex(), c.confirmIndex) << c.confirm;
+    }
+}
+
+TEST_F(Settings, ChunkSizeMustBeANumberWhileFilesAreSplit)
+{
+    struct Case {
+        const char* field;
+        bool noSplit;
+        bool illegal;
+        int chunkSize;
+    } cases[] = {{"abc", false, true, 0},   {"abc", true, false, 0}, {" 45 ", false, false, 45},
+                 {"0", false, true, 0},     {"", false, true, 0},    {"12abc", false, true, 0},
+                 {"-4", false, true, -4},   {"0x10", false, true, 0}};
+    app.WriteDetails();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        auto props = Start();
+        props->medChunksize.SetText(c.field);   // "Don't split" is still checked: no check
+        if (c.illegal) app.desk.ExpectDialog("The Chunksize is not legal");
+        props->chkNoSplit.SetChecked(c.noSplit);
+        EXPECT_EQ(app.desk.PendingExpectations(), 0);
+        EXPECT_EQ(Prefs().chunkSize, c.chunkSize);
+        EXPECT_EQ(props->btnOk.Enabled(), !c.illegal);
+        if (!c.illegal) continue;
+        const TMessageBox& box = app.desk.shown.back();
+        EXPECT_EQ(box.type, TMsgDlgType::mtError);
+        EXPECT_EQ(box.buttons, unsigned(mbRetry));
+        EXPECT_TRUE(props->Visible());
+        EXPECT_EQ(props->PageControl1.ActivePageIndex(), TfrmProps::pgPreferences);
+        props->chkNoSplit.SetChecked(true);
+        EXPECT_TRUE(props->btnOk.Enabled());
+    }
+}
+
+TEST_F(Settings, RequiredFieldsAreCheckedInTurn)
+{
+    struct Case {
+        const char* email;
+        const char* smtp;
+        const char* message;   // nullptr: both filled
+        int help;
+    } cases[] = {{"   ", "", "The required field, A&ddress is empty", 2000},
+                 {"me@example.org", " \t", "The required field, &SMTP server address is empty", 2001},
+                 {" me@example.org ", "smtp", nullptr, 0}};
+    app.WriteDetails();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.email);
+        auto props = Start();
+        std::string focused;
+        props->txtEmail.ViewFocus = [&] { focused = "txtEmail"; };
+        props->txtSMTP.ViewFocus = [&] { focused = "txtSMTP"; };
+        std::string before = Ini();
+        props->txtEmail.SetText(c.email);
+        props->txtSMTP.SetText(c.smtp);
+        size_t shown = app.desk.shown.size();
+        if (c.message) app.desk.ExpectDialog(c.message);
+        props->btnOk.Click();
+        EXPECT_EQ(props->DetailsComplete(), c.message == nullptr);
+        if (!c.message) continue;
+        ASSERT_EQ(app.desk.shown.size(), shown + 1);
+        EXPECT_EQ(app.desk.shown.back().helpContext, c.help);
+        EXPECT_EQ(focused, c.help == 2000 ? "txtEmail" : "txtSMTP");
+        EXPECT_TRUE(props->Visible());
+        EXPECT_EQ(props->PageControl1.ActivePageIndex(), TfrmProps::pgMyDetails);
+        EXPECT_EQ(Ini(), before) << "nothing is saved";
+    }
+}
+
+TEST_F(Settings, CancelBringsBackTheStoredSettingsButNotTheServers)
+{
+    app.WriteDetails("me@example.org", "smtp.example.org");
+    auto props = Start();
+    props->Show();
+    props->txtEmail.SetText("typo@example.org");
+    props->chkCheckHistory.SetChecked(false);
+    int other = props->cboHTTPServersPages.ItemIndex() == 0 ? 1 : 0;
+    props->cboHTTPServersPages.UserSelect(other);
+    std::string chosen = props->cboHTTPServersPages.Text();
+    EXPECT_EQ(Prefs().pageTemplate, ReadServerKey(chosen, "filePagesHttp"));
+    props->btnCancel.Click();
+    EXPECT_EQ(Checkpoint, 4411);
+    EXPECT_FALSE(props->Visible());
+    EXPECT_EQ(props->txtEmail.Text(), "me@example.org");
+    EXPECT_TRUE(props->chkCheckHistory.Checked());
+    EXPECT_EQ(props->cboHTTPServersPages.Text(), chosen);
+    EXPECT_EQ(Ini().find("HTTPPages"), std::string::npos);
+}
+
+TEST_F(Settings, StoredPreferencesReachThePageUnchanged)
+{
+    struct Case {
+        const char* stored;
+        bool illegal;
+        int format;
+        const char* field;
+    } cases[] = {
+        // A stored "Never" must not apply the page before it is filled.
+        {"chkNever=1\r\nprefBinaryFormat=0\r\nChunks=1\r\nChunkSize=30\r\n", false, 0, "30"},
+        {"Chunks=1\r\nChunkSize=0\r\nprefBinaryFormat=2\r\n", true, 2, "0"},
+        {"Chunks=0\r\nChunkSize=abc\r\nprefBinaryFormat=9\r\n", false, 1, "60"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        app.config.Write("tolvar/TOLVAR.INI",
+                         std::string("[General]\r\nEmail=a\r\n") + c.stored + "[Servers]\r\nSMTP=b\r\n");
+        if (c.illegal) app.desk.ExpectDialog("The Chunksize is not legal");
+        size_t shown = app.desk.shown.size();
+        auto props = Start();
+        EXPECT_EQ(app.desk.shown.size(), shown + (c.illegal ? 1 : 0)) << "the check runs once at start";
+        EXPECT_EQ(props->optBinaryFormat.ItemIndex(), c.format);
+        EXPECT_EQ(Prefs().binaryFormat, c.format);
+        EXPECT_EQ(props->medChunksize.Text(), c.field);
+        EXPECT_EQ(props->btnOk.Enabled(), !c.illegal);
+    }
+}
+
+TEST_F(Settings, MissingCatalogueIsReportedAndTheProgramGoesOn)
+{
+    app.WriteDetails();
+    std::remove(app.root.File("uservers.dat").c_str());
+    app.desk.ExpectDialog("Error in TfrmProps.0 with UH File not found");
+    auto props = Start({"/p"});
+    EXPECT_NE(Log().find("Error in TfrmProps.0 with UH File not found\r\n"), std::string::npos);
+    EXPECT_EQ(props->txtEmail.Text(), "") << "the settings were not loaded";
+    EXPECT_EQ(Checkpoint, 0);
+    EXPECT_FALSE(app.desk.terminated);
+    app.desk.AdvanceMs(6000);
+    EXPECT_TRUE(props->Visible()) << "the timer runs all the same";
+}
+
+TEST_F(Settings, EditsAreLoggedAndTipsChoiceIsWrittenAtOnce)
+{
+    app.WriteDetails();
+    auto props = Start();
+    props->txtEmail.SetText("m");
+    props->txtEmail.SetText("me");
+    props->txtSMTP.SetText("s");
+    std::string log = Log();
+    EXPECT_NE(log.find(": Email: m\r\n"), std::string::npos);
+    EXPECT_NE(log.find(": Email: me\r\n"), std::string::npos);
+    EXPECT_NE(log.find(": SMTP: s\r\n"), std::string::npos);
+
+    EXPECT_EQ(Ini().find("TipEnabled"), std::string::npos);
+    Prefs().tipNumber = 4;
+    props->chkShowTips.SetChecked(false);
+    EXPECT_FALSE(Prefs().tipsEnabled);
+    TIniFile ini(app.IniPath());
+    EXPECT_EQ(ini.ReadString("General", "TipEnabled", ""), "0");
+    EXPECT_EQ(ini.ReadString("General", "TipNumber", ""), "4");
+}
