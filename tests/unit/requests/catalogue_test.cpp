@@ -28,9 +28,11 @@ TEST_F(Catalogue, ListsEachHeaderByTypeInFileOrder)
                "[a]b]\r\nType=0\r\n"
                "[p0@x.example]\nType=0\n"
                "[p1@x.example]\r\n");
+    root.Write("DistInfo.Dat", "[general]\r\ndistinfo = CD 2026 \r\n");
     // Left from an earlier fill: emptied first.
     pages.Items().Add("stale");
     LoadServerCatalogue(Lists(), window);
+    EXPECT_EQ(Prefs().distributionTag, "CD 2026");
     EXPECT_EQ(Lines(pages), (std::vector<std::string>{"p1@x.example", "p0@x.example", "p1@x.example"}));
     EXPECT_EQ(Lines(binary), (std::vector<std::string>{"b1@x.example", "both@x.example"}));
     EXPECT_EQ(Lines(ftp), (std::vector<std::string>{"f1@x.example"}));
@@ -53,18 +55,6 @@ TEST_F(Catalogue, MissingCatalogueFailsBeforeTouchingTheLists)
     }
     EXPECT_EQ(Lines(pages), std::vector<std::string>{"kept"});
     EXPECT_EQ(root.Read("DebugLog.Txt").find("Loaded Server File"), std::string::npos);
-}
-
-TEST_F(Catalogue, DistributionTagComesFromDistInfo)
-{
-    root.Write("uservers.dat", "");
-    LoadServerCatalogue(Lists(), window);
-    EXPECT_EQ(Prefs().distributionTag, "");
-    EXPECT_TRUE(Lines(pages).empty());
-    EXPECT_EQ(pages.ItemIndex(), -1);
-    root.Write("DistInfo.Dat", "[general]\r\ndistinfo = CD 2026 \r\n");
-    LoadServerCatalogue(Lists(), window);
-    EXPECT_EQ(Prefs().distributionTag, "CD 2026");
 }
 
 TEST(SelectServerByName, LastExactMatchElseFirstLine)
