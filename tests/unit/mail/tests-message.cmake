@@ -1,7 +1,5 @@
 tolvar_unit_tests(mail_message_tests
-  codec_base64_test.cpp
-  codec_qp_test.cpp
-  codec_uu_test.cpp
+  codec_test.cpp
   msg_model_test.cpp
   msg_writer_test.cpp
   msg_pyreader_test.cpp
