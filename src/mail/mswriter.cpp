@@ -16,8 +16,7 @@ constexpr size_t kFlushAt = 1 << 20;
 constexpr size_t kLabelWidth = 10;
 
 // Headers the writer makes itself; the message's own copies are dropped.
-const char* const kOwnHeaders[] = {"From",       "To",           "CC",         "BCC",
-                                   "Return-Receipt-To", "X-Priority", "Subject",
+const char* const kOwnHeaders[] = {"From", "To", "CC", "BCC", "Return-Receipt-To", "X-Priority", "Subject",
                                    "Mime-Version", "Content-Type", "X-Encoding", "Content-Transfer-Encoding"};
 
 // Splits every body item at its line breaks (CR LF, CR or LF).
@@ -296,23 +295,23 @@ void TmsCustomEncoder::WriteUU()
 }
 
 TmsMessageEncoder::TmsMessageEncoder(TmsMessage& message, std::ostream& out)
-    : TmsCustomEncoder(message, out), message_(message)
+    : TmsCustomEncoder(message, out), mail_(message)
 {
 }
 
 void TmsMessageEncoder::WriteHeader()
 {
-    const TmsMailAddress& sender = message_.Sender();
+    const TmsMailAddress& sender = mail_.Sender();
     PutLine("From:     " + QuoteName(sender.Name()) + " <" + sender.Address() + ">");
-    WriteAddresses("To", message_.Recipients());
-    WriteAddresses("CC", message_.CC());
-    if (message_.ReturnReceipt()) PutLine("Return-Receipt-To: <" + sender.Address() + ">");
-    if (message_.Priority() == ptLow) PutLine("X-Priority: 5");
-    if (message_.Priority() == ptHigh) PutLine("X-Priority: 1");
-    for (const char* name : kOwnHeaders) RemoveHeader(message_.Headers(), name);
-    for (const std::string& line : message_.Headers()) PutLine(line);
-    if (!message_.Subject().empty()) PutLine("Subject:  " + message_.Subject());
-    if (message_.Encoding() == meMIME) PutLine("Mime-Version: 1.0");
+    WriteAddresses("To", mail_.Recipients());
+    WriteAddresses("CC", mail_.CC());
+    if (mail_.ReturnReceipt()) PutLine("Return-Receipt-To: <" + sender.Address() + ">");
+    if (mail_.Priority() == ptLow) PutLine("X-Priority: 5");
+    if (mail_.Priority() == ptHigh) PutLine("X-Priority: 1");
+    for (const char* name : kOwnHeaders) RemoveHeader(mail_.Headers(), name);
+    for (const std::string& line : mail_.Headers()) PutLine(line);
+    if (!mail_.Subject().empty()) PutLine("Subject:  " + mail_.Subject());
+    if (mail_.Encoding() == meMIME) PutLine("Mime-Version: 1.0");
 }
 
 void TmsMessageEncoder::WriteAddresses(const std::string& label, const TmsAddressList& list)

@@ -61,7 +61,7 @@ protected:
 private:
     void WriteAddresses(const std::string& label, const TmsAddressList& list);
 
-    TmsMessage& message_;
+    TmsMessage& mail_;
 };
 
 // Eight random decimal digits, each 0 to 8.
