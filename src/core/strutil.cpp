@@ -79,3 +79,18 @@ long long StrToIntDef(const std::string& text, long long def)
     if (errno != 0 || end == s || *end != '\0') return def;
     return v;
 }
+
+std::string ReplaceAll(const std::string& text, const std::string& marker, const std::string& replacement)
+{
+    if (marker.empty()) return text;
+    std::string out;
+    out.reserve(text.size());
+    size_t from = 0, at;
+    while ((at = text.find(marker, from)) != std::string::npos) {
+        out.append(text, from, at - from);
+        out += replacement;
+        from = at + marker.size();
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+}

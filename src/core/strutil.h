@@ -16,5 +16,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool SameText(std::string_view a, std::string_view b);
 // 1-based position of sub in text; 0 when absent.
 int Pos(const std::string& sub, const std::string& text);
+// Every marker in text replaced by replacement, in one pass from the left:
+// a replacement that itself holds the marker is not replaced again.
+std::string ReplaceAll(const std::string& text, const std::string& marker, const std::string& replacement);
 // Decimal, or hexadecimal after "0x"/"0X"; def when not a number.
 long long StrToIntDef(const std::string& text, long long def);

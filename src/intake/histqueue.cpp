@@ -5,6 +5,7 @@
 #include "core/strutil.h"
 #include "intake/capture.h"
 #include "intake/prgress.h"
+#include "requests/prefs.h"
 #include "ui/desktop.h"
 
 namespace {
@@ -84,7 +85,9 @@ void THistoryQueue::AddToHistory(const std::string& server, const std::string& u
 {
     TDateTime now = Now();
     history_.Items().Insert(0, HistoryLine(server, url, now));
-    lastHistoryTime_ = now;
+    // The fast-duplicate test of composition reads it.
+    Prefs().lastHistoryTime = now;
+    history_.SetTopIndex(0);
     while (history_.Items().Count() > kHistoryLimit) history_.Items().Delete(kHistoryLimit);
     SaveHistory();
 }

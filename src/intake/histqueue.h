@@ -38,7 +38,6 @@ public:
     static std::string HistoryLine(const std::string& server, const std::string& url, TDateTime when);
 
     bool QueueSending() const { return queueSending_; }
-    TDateTime LastHistoryTime() const { return lastHistoryTime_; }
     // The newest history line, "" when there is none.
     std::string NewestHistoryLine() const;
 
@@ -68,5 +67,4 @@ private:
     TListBox& queue_;
     TCheckBox& never_;
     bool queueSending_ = false;
-    TDateTime lastHistoryTime_ = 0;
 };

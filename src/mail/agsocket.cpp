@@ -264,6 +264,7 @@ void TagSocket::ConnectSocket()
     Disarm();
     if (cancelled_) RaiseCancel();
     if (timedOut_) RaiseTimeOut();
+    established_ = true;
     if (OnConnected) OnConnected(*this);
 }
 
@@ -432,12 +433,19 @@ void TagSocket::CloseSocket()
 {
     if (socket_ == -1) return;
     if (OnClosing) OnClosing(*this);
+    ReleaseSocket();
+    if (OnClosed) OnClosed(*this);
+}
+
+void TagSocket::ReleaseSocket()
+{
+    if (socket_ == -1) return;
     int fd = socket_;
     socket_ = -1;
+    established_ = false;
     inbox_.clear();
     dropping_ = false;
     Winsock().closesocket(fd);
-    if (OnClosed) OnClosed(*this);
 }
 
 void TagSocket::Cancel()

@@ -98,6 +98,11 @@ protected:
     virtual void CheckReply(const std::string& line) = 0;
     // The TCP connection, to the address and port Prepare found.
     void ConnectSocket();
+    // Lets go of the socket without the closing events: for a connection
+    // that never opened, whose failure the caller reports itself.
+    void ReleaseSocket();
+    // True once the TCP connection is up, until the socket is let go.
+    bool Established() const { return established_; }
 
     // Raising: by code (57000.. or a Windows sockets code; 0 raises nothing),
     // a time-out, a cancel. Each disarms the time-out and fires OnError.
@@ -146,6 +151,7 @@ private:
     TMailPump* pump_ = nullptr;
 
     int socket_ = -1;
+    bool established_ = false;
     std::unique_ptr<THostLookup> lookup_;
     uint32_t remoteIP_ = 0;
     std::string remoteAddress_;

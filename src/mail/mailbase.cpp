@@ -7,7 +7,14 @@ void TmsMailBase::Connect()
         Prepare();
         Login();
     } catch (...) {
-        CloseSocket();
+        // A held socket would make the next Connect a no-op. One that never
+        // connected is let go quietly: closing events for a connection that
+        // never opened would overwrite the step the caller reports as the
+        // last one reached.
+        if (Established())
+            CloseSocket();
+        else
+            ReleaseSocket();
         throw;
     }
 }

@@ -25,6 +25,7 @@ void ScriptedDesktop::ExpectDialog(const std::string& textPart, int answer)
 int ScriptedDesktop::MessageDlg(const TMessageBox& box)
 {
     shown.push_back(box);
+    if (OnDialog) OnDialog(box);
     if (expected_.empty()) {
         ADD_FAILURE() << "unexpected dialog: " << box.text;
         return (box.buttons & mbOK) ? mrOk : mrNo;

@@ -21,6 +21,8 @@ public:
     // The next dialog must contain textPart; it is answered with answer.
     void ExpectDialog(const std::string& textPart, int answer = mrOk);
     int PendingExpectations() const { return static_cast<int>(expected_.size()); }
+    // Runs as each box is shown, before it is answered.
+    std::function<void(const TMessageBox&)> OnDialog;
     // Every box shown, in order.
     std::vector<TMessageBox> shown;
     // Another program put text on the clipboard.

@@ -55,3 +55,17 @@ TEST(Trim, DropsBlanksAndControlCharacters)
     EXPECT_EQ(Trim("   "), "");
     EXPECT_EQ(Trim("a b"), "a b");
 }
+
+TEST(ReplaceAll, EveryMarkerOnceEvenWhenTheReplacementHoldsIt)
+{
+    const std::string fe = "\xFE";
+    struct Case {
+        std::string text, replacement, out;
+    } cases[] = {
+        {"get " + fe + "\r\n" + fe, "http://h/", "get http://h/\r\nhttp://h/"},
+        {fe + fe, fe + "x", fe + "x" + fe + "x"},   // must end, not loop
+        {"no marker", "x", "no marker"},
+        {fe, "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReplaceAll(c.text, fe, c.replacement), c.out);
+}

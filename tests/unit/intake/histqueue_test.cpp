@@ -4,6 +4,7 @@
 
 #include "core/error.h"
 #include "intake/histqueue.h"
+#include "requests/prefs.h"
 #include "support/scripteddesktop.h"
 #include "support/tempdir.h"
 
@@ -46,7 +47,7 @@ TEST_F(Lists, HistoryKeeps250NewestAndSavesEachInsertion)
     EXPECT_EQ(THistoryQueue::UrlPart(lstHistory.Items()[249]), "http://h/2");
     EXPECT_EQ(lstHistory.Items()[0], "http://h/251 via getweb@bymail.example.net on 03/14/26 09:26:53");
     EXPECT_EQ(root.Read("History.Dat"), lstHistory.Items().Text());
-    EXPECT_EQ(hq.LastHistoryTime(), Now());
+    EXPECT_EQ(Prefs().lastHistoryTime, Now());
 }
 
 TEST_F(Lists, FilesLoadWholeWithAnyLineEnds)
