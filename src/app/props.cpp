@@ -6,6 +6,7 @@
 #include "core/fileutil.h"
 #include "core/localroot.h"
 #include "requests/catalogue.h"
+#include "requests/compose.h"
 #include "requests/prefs.h"
 #include "ui/application.h"
 #include "ui/desktop.h"
@@ -65,6 +66,34 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     OnCloseQuery = [this] { return FormCloseQuery(); };
     OnShow = [this] { Desk().BringToFront(*this); };
     SetUpSettingsPages(*this);
+    WireRequests();
+}
+
+void TfrmProps::WireRequests()
+{
+    msSMTP1.SetWinsockLoaded(true);
+    msSMTP1.SetDefaultPort(25);
+    msSMTP1.SetTimeOut(120);
+    msSMTP1.SetMailMessage(&msMessage1);
+    dispatcher.PrepareRequest = [this](const std::string& url) {
+        TRequestSource source{cboHTTPServersPages.Text(), cboHTTPServersBinary.Text(), cboFTPservers.Text(),
+                              txtEmail.Text(),           txtSMTP.Text(),              lists.NewestHistoryLine()};
+        return PrepareRequest(url, source, msMessage1, msSMTP1);
+    };
+    dispatcher.UserAddress = [this] { return txtEmail.Text(); };
+    dispatcher.DistributionTag = [] { return Prefs().distributionTag; };
+    lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
+    capture.DetailsComplete = [this] { return detailsComplete_; };
+    btnGo.OnClick = [this] { capture.btnGoClick(); };
+    btnSend.OnClick = [this] { lists.btnSendClick(); };
+    mnuShowDetail.OnClick = [this] { lists.mnuShowDetailClick(); };
+    mnuDeletefromHistory.OnClick = [this] { lists.mnuDeletefromHistoryClick(); };
+    mnuRequestAgain.OnClick = [this] { lists.mnuRequestAgainClick(); };
+    mnuHelp.OnClick = [this] { lists.mnuHelpClick(); };
+    Delete1.OnClick = [this] { lists.Delete1Click(); };
+    RequestNow1.OnClick = [this] { lists.RequestNow1Click(); };
+    DeleteAll1.OnClick = [this] { lists.DeleteAll1Click(); };
 }
 
 TfrmProps::~TfrmProps()
@@ -88,7 +117,8 @@ bool TfrmProps::JustOne32(bool previousInstanceExists)
 
 void TfrmProps::ResetProcessState()
 {
-    sendInProgress = false;
+    dispatcher.dontSendMode = false;
+    capture.superDebug = false;
     tickCount_ = 0;
     Prefs().lastHistoryTime = 0;
 }
@@ -118,15 +148,20 @@ void TfrmProps::FormCreate()
     InstallExceptionHandler();
     Desk().ProcessMessages();
     PageControl1.SetActivePageIndex(pgGeneral);
+    msSMTP1.SetLogFileName(LocalRoot() + "SMTP.LOG");
     Hide();
     // Started before the steps that can fail, so housekeeping runs even
     // when the server catalogue is missing.
     Timer1.SetEnabled(true);
     LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this);
+    lists.LoadFiles();
     Checkpoint = 4400;
     LoadSettings(*this);
     Checkpoint = 4401;
     ShowTipsChoice(*this);
+    // From here on every clipboard change is seen; the text already there
+    // is not, as details complete is still false until the check below.
+    Desk().WatchClipboard([this] { RunGuarded(*this, [this] { capture.ClipboardChanged(); }); });
     if (commandLine_.find("/i") != std::string::npos) Hide();
     FillPreferencesPage(*this);
     Hide();
@@ -143,7 +178,7 @@ void TfrmProps::Timer1Timer()
         return;
     }
     ++tickCount_;
-    if (sendInProgress) return;
+    if (SendInProgress()) return;
     if (tickCount_ > kTrimAfterTicks) {
         tickCount_ = 0;
         TrimFileToSizeCosmetic(DebugLogPath(), kLogKeepBytes);
@@ -183,9 +218,13 @@ void TfrmProps::FormDestroy()
     destroyed_ = true;
     Timer1.SetEnabled(false);
     Checkpoint = 90000;
+    lists.TrimHistory();
     Checkpoint = 90010;
+    lists.SaveHistory();
     Checkpoint = 90020;
+    lists.SaveQueue();
     Checkpoint = 90021;
+    if (HasDesktop()) Desk().WatchClipboard(nullptr);
     Checkpoint = 90030;
     Checkpoint = 90050;
     Checkpoint = 90060;

@@ -2,6 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "intake/capture.h"
+#include "intake/dispatch.h"
+#include "intake/histqueue.h"
+#include "mail/msmsg.h"
+#include "mail/mssmtp.h"
 #include "ui/controls.h"
 
 // The hidden main window: a tabbed property sheet behind the tray icon that
@@ -51,9 +56,9 @@ public:
     bool ShowAtFirstTick() const { return showAtFirstTick_; }
     int TickCount() const { return tickCount_; }
     bool DetailsComplete() const { return detailsComplete_; }
-    // Set while a request is being sent; the timer leaves its housekeeping
+    // True while a request is being sent; the timer leaves its housekeeping
     // alone meanwhile.
-    bool sendInProgress = false;
+    bool SendInProgress() const { return dispatcher.SendInProgress(); }
 
     static std::string VersionText();
 
@@ -127,7 +132,17 @@ public:
 
     TTimer Timer1{"Timer1", 6000};
 
+    // The parts the pages share for the whole run: the request being sent,
+    // the SMTP client, the two lists, the dispatcher and the capture.
+    TmsMessage msMessage1;
+    TmsSMTP msSMTP1;
+    THistoryQueue lists{lstHistory, lstQueue, chkNever};
+    TDispatcher dispatcher{msMessage1, msSMTP1, lists};
+    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL}, lists,
+                     dispatcher};
+
 private:
+    void WireRequests();
     void ResetProcessState();
     void ReadCommandLine();
     void InstallExceptionHandler();

@@ -38,6 +38,8 @@ public:
     static std::string HistoryLine(const std::string& server, const std::string& url, TDateTime when);
 
     bool QueueSending() const { return queueSending_; }
+    const TListBox& History() const { return history_; }
+    const TListBox& Queue() const { return queue_; }
     // The newest history line, "" when there is none.
     std::string NewestHistoryLine() const;
 
