@@ -64,7 +64,11 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     Timer1.OnTimer = [this] { Timer1Timer(); };
     OnMinimize = [this] { FormResize(); };
     OnCloseQuery = [this] { return FormCloseQuery(); };
-    OnShow = [this] { Desk().BringToFront(*this); };
+    OnShow = [this] {
+        Desk().BringToFront(*this);
+        // Whoever opens the General page has come to type a URL.
+        if (PageControl1.ActivePageIndex() == pgGeneral) txtURL.SetFocus();
+    };
     SetUpSettingsPages(*this);
     WireRequests();
 }

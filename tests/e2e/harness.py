@@ -116,3 +116,82 @@ class ProgramFolder:
         for proc in self.procs:
             stop_process(proc)
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+class SmtpSink:
+    """Debian's aiosmtpd storing each mail in a folder (tests/support/smtpsink.py)."""
+
+    SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "smtpsink.py")
+
+    def __init__(self, port=0):
+        self.folder = tempfile.mkdtemp(prefix="tolvar-sink-")
+        self.proc = None
+        self.start(port)
+
+    def start(self, port=0):
+        self.proc = subprocess.Popen(
+            ["/usr/bin/python3", self.SCRIPT, "--host", "127.0.0.1", "--port", str(port),
+             "--folder", self.folder], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        line = b""
+        deadline = time.monotonic() + 15
+        import select
+        while not line.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([self.proc.stdout], [], [], 0.2)
+            if ready:
+                chunk = os.read(self.proc.stdout.fileno(), 64)
+                if not chunk:
+                    break
+                line += chunk
+        if not line.strip():
+            stop_process(self.proc)
+            raise RuntimeError("aiosmtpd did not start")
+        self.port = int(line.strip())
+
+    def stop(self):
+        stop_process(self.proc)
+        if self.proc and self.proc.stdout:
+            self.proc.stdout.close()
+
+    def mails(self):
+        """[(envelope dict, data bytes)] in order of arrival."""
+        out = []
+        for name in sorted(os.listdir(self.folder)):
+            if not name.endswith(".env"):
+                continue
+            base = os.path.join(self.folder, name[:-4])
+            env = {"to": []}
+            with open(base + ".env", encoding="utf-8", errors="surrogateescape") as f:
+                for line in f.read().splitlines():
+                    key, _, value = line.partition(" ")
+                    if key == "TO":
+                        env["to"].append(value)
+                    else:
+                        env[key.lower()] = value
+            with open(base + ".data", "rb") as f:
+                out.append((env, f.read()))
+        return out
+
+    def wait_mails(self, count, timeout=10):
+        wait_until(lambda: len(self.mails()) >= count, timeout)
+        return self.mails()
+
+    def cleanup(self):
+        self.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def set_clipboard(display, text):
+    """Another program copies text: xclip owns the CLIPBOARD selection until
+    the next copy, as a real program would."""
+    env = dict(os.environ, DISPLAY=display)
+    proc = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
+                            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc.stdin.write(text.encode("latin-1"))
+    proc.stdin.close()
+    return proc
+
+
+def xdotool(display, *args, timeout=10):
+    env = dict(os.environ, DISPLAY=display)
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
+                          timeout=timeout)

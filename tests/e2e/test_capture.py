@@ -1,0 +1,176 @@
+"""The main use, end to end: a URL copied anywhere on the desktop (or typed
+into the General page) reaches a real SMTP server as the robot's request."""
+import os
+import signal
+import time
+import unittest
+
+from harness import (TOLVAR_DATA, ProgramFolder, SmtpSink, Xvfb, set_clipboard, stop_process,
+                     wait_until, xdotool)
+
+HEADER = ("From:      <me@example.org>\r\n"
+          "To:        <{to}>\r\n"
+          "Subject:  {subject}\r\n"
+          "Mime-Version: 1.0\r\n"
+          "Content-Type: text/plain; charset=\"us-ascii\"\r\n"
+          "Content-Transfer-Encoding: 7bit\r\n"
+          "\r\n")
+
+
+def request_mail(to, subject, body):
+    # The client ends the data with an empty line before its final ".".
+    return (HEADER.format(to=to, subject=subject) + body + "\r\n\r\n").encode("latin-1")
+
+
+def shipped(name):
+    with open(os.path.join(TOLVAR_DATA, name), "rb") as f:
+        return f.read().decode("latin-1")
+
+
+class Capture(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.x = Xvfb()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.stop()
+
+    def setUp(self):
+        self.sink = SmtpSink()
+        self.folder = ProgramFolder()
+        self.clips = []
+
+    def tearDown(self):
+        for c in self.clips:
+            stop_process(c)
+        self.folder.cleanup()
+        self.sink.cleanup()
+
+    def start(self, extra_general="", *args):
+        self.folder.write_settings(
+            "[General]\nEmail=me@example.org\n%s[Servers]\nSMTP=127.0.0.1:%d\n" % (extra_general, self.sink.port))
+        proc = self.folder.start(self.x.display, *args)
+        self.assertTrue(self.folder.wait_log("Loaded Server File"), self.folder.log())
+        # Clipboard notices are joined right after the settings are read.
+        self.assertTrue(self.folder.wait_log("SMTP: 127.0.0.1"))
+        time.sleep(0.3)
+        return proc
+
+    def copy(self, text):
+        changes = self.folder.log().count("CB change detected")
+        self.clips.append(set_clipboard(self.x.display, text))
+        self.assertTrue(wait_until(lambda: self.folder.log().count("CB change detected") > changes, 10),
+                        "no clipboard notice for %r" % text)
+
+    def requests(self, count):
+        """The request mails (the one test message to the user left out)."""
+        def robots():
+            return [(env, data) for env, data in self.sink.mails() if env["to"] != ["me@example.org"]]
+        wait_until(lambda: len(robots()) >= count, 10)
+        return robots()
+
+    def dismiss(self, title):
+        """Answers the first box with the given title with Enter."""
+        found = []
+
+        def find():
+            r = xdotool(self.x.display, "search", "--onlyvisible", "--name", "^%s$" % title)
+            found[:] = r.stdout.split()
+            return bool(found)
+        self.assertTrue(wait_until(find, 10), "no %s box" % title)
+        xdotool(self.x.display, "windowfocus", "--sync", found[0])
+        xdotool(self.x.display, "key", "--clearmodifiers", "Return")
+
+    def test_page_binary_and_ftp_urls_deliver_the_exact_requests(self):
+        self.start()
+        self.copy("http://host1/index.html")
+        self.requests(1)
+        self.copy("http://host1/kit.zip")
+        self.requests(2)
+        self.copy("ftp://host1/pub/tools/kit.zip")
+        mails = self.requests(3)
+        binary_body = shipped("bymail-binary-mime.tpl").replace("\xfe", "http://host1/kit.zip").replace("\xfd", "")
+        expected = [
+            ("getweb@bymail.example.net", request_mail("getweb@bymail.example.net", "Web page request",
+                                                       "GET http://host1/index.html")),
+            ("files@bymail.example.net", request_mail("files@bymail.example.net", "File request", binary_body)),
+            ("ftpmail@ftp.example.org", request_mail(
+                "ftpmail@ftp.example.org", "ftp request",
+                "open host1\r\nbinary\r\nmime\r\nchunksize 0\r\nchdir /pub/tools\r\nget kit.zip\r\nquit\r\n")),
+        ]
+        self.assertEqual([(env["to"][0], data) for env, data in mails], expected)
+        for env, _ in mails:
+            self.assertEqual(env["from"], "me@example.org")
+        # The test message went once, after the first request, with the tag.
+        tests = [data for env, data in self.sink.mails() if env["to"] == ["me@example.org"]]
+        self.assertEqual(len(tests), 1)
+        self.assertIn(b"Distribution: Tolvar standard distribution", tests[0])
+        history = open(self.folder.path("History.Dat"), "rb").read().decode("latin-1").split("\r\n")
+        self.assertTrue(history[0].startswith("ftp://host1/pub/tools/kit.zip via ftpmail@ftp.example.org on "))
+
+    def test_a_repeated_url_is_dropped(self):
+        self.start()
+        self.copy("http://host1/again.html")
+        self.requests(1)
+        self.copy("HTTP://HOST1/AGAIN.HTML")
+        # The duplicate notice closes itself and records "Requesting".
+        self.assertTrue(wait_until(lambda: self.folder.log().endswith("Requesting\r\n"), 10))
+        time.sleep(0.5)
+        self.assertEqual(len(self.requests(1)), 1)
+        self.assertEqual(self.folder.log().count("To: getweb"), 1)
+
+    def test_disabled_queues_without_sending_and_survives_a_kill(self):
+        proc = self.start("Enabled=1\nchkNotEnabled=1\n")
+        self.copy("http://host1/later.html")
+        queue = self.folder.path("Queue.Dat")
+        self.assertTrue(wait_until(lambda: os.path.exists(queue) and b"later" in open(queue, "rb").read(), 10))
+        os.kill(proc.pid, signal.SIGKILL)
+        proc.wait(timeout=5)
+        self.assertEqual(open(queue, "rb").read(), b"http://host1/later.html\r\n")
+        self.assertEqual(self.sink.mails(), [])
+
+    def test_failed_request_is_queued_and_sent_after_the_next_success(self):
+        port = self.sink.port
+        self.start()
+        self.sink.stop()
+        self.copy("http://host1/first.html")
+        self.assertTrue(self.folder.wait_log("Error in Request Failed"), self.folder.log())
+        self.assertIn("The last successful operation was <Openning>", self.folder.log())
+        self.dismiss("Warning")
+        queue = self.folder.path("Queue.Dat")
+        self.assertTrue(wait_until(lambda: os.path.exists(queue) and b"first" in open(queue, "rb").read(), 10))
+        self.sink.start(port)
+        self.copy("http://host1/second.html")
+        mails = self.requests(2)
+        bodies = [data.split(b"\r\n\r\n", 1)[1] for _, data in mails]
+        self.assertEqual(bodies, [b"GET http://host1/second.html\r\n\r\n", b"GET http://host1/first.html\r\n\r\n"])
+        self.assertTrue(wait_until(lambda: open(queue, "rb").read() == b"", 10))
+
+    def test_texts_that_are_not_urls_are_ignored(self):
+        self.start()
+        for text in [" http://host1/", "http://host1/a\r\nb", "http://host1/" + "a" * 500]:
+            self.copy(text)
+        self.copy("http://host1/" + "b" * 499)   # 512 characters: taken
+        self.assertEqual(len(self.requests(1)), 1)
+        self.assertEqual(self.folder.log().count("To: "), 1)
+
+    def test_typed_url_confirmed_with_enter(self):
+        self.start("", "/p")
+        found = []
+
+        def window():
+            r = xdotool(self.x.display, "search", "--onlyvisible", "--name", "^Tolvar$")
+            found[:] = r.stdout.split()
+            return bool(found)
+        self.assertTrue(wait_until(window, 15), "the window did not open at the first tick")
+        xdotool(self.x.display, "windowfocus", "--sync", found[0])
+        time.sleep(0.3)
+        xdotool(self.x.display, "type", "--delay", "20", "www.host1/page")
+        xdotool(self.x.display, "key", "Return")
+        mails = self.requests(1)
+        self.assertTrue(mails[0][1].endswith(b"\r\n\r\nGET http://www.host1/page\r\n\r\n"), mails[0][1])
+
+
+if __name__ == "__main__":
+    unittest.main()
