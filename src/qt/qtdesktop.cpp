@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <cstdlib>
 
+#include "core/deblog.h"
 #include "core/localroot.h"
 #include "qt/bind.h"
 #include "qt/formview.h"
@@ -153,6 +154,9 @@ void QtDesktop::WatchClipboard(std::function<void()> onChange)
     clipboardWatcher_ = std::move(onChange);
     if (clipboardConnection_) QObject::disconnect(clipboardConnection_);
     if (!clipboardWatcher_) return;
+    if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland")))
+        LogDebug("Clipboard: this Wayland session tells only the focused window of clipboard changes; "
+                 "start Tolvar with QT_QPA_PLATFORM=xcb (XWayland) to have every copied URL seen");
     clipboardConnection_ = QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && clipboardWatcher_) clipboardWatcher_();
     });

@@ -96,9 +96,10 @@ class ProgramFolder:
         return env
 
     def start(self, display, *args):
-        proc = subprocess.Popen([self.root + "tolvar", *args], cwd=self.root,
-                                env=self.env(display), stdout=subprocess.DEVNULL,
-                                stderr=subprocess.PIPE)
+        # Qt's own warnings go to a file: an unread pipe could fill and stall it.
+        with open(os.path.join(self.tmp, "stderr.txt"), "ab") as err:
+            proc = subprocess.Popen([self.root + "tolvar", *args], cwd=self.root,
+                                    env=self.env(display), stdout=subprocess.DEVNULL, stderr=err)
         self.procs.append(proc)
         return proc
 

@@ -155,6 +155,20 @@ class Capture(unittest.TestCase):
         self.assertEqual(len(self.requests(1)), 1)
         self.assertEqual(self.folder.log().count("To: "), 1)
 
+    def test_another_clipboard_watcher_keeps_seeing_every_change(self):
+        other = ProgramFolder()
+        try:
+            other.write_settings("[General]\nEmail=me@example.org\nEnabled=1\n[Servers]\nSMTP=127.0.0.1:1\n")
+            other.start(self.x.display)
+            self.assertTrue(other.wait_log("SMTP: 127.0.0.1"))
+            self.start()
+            for n in range(3):
+                self.copy("http://host1/%d.html" % n)
+                self.requests(n + 1)
+            self.assertTrue(wait_until(lambda: other.log().count("CB change detected") == 3, 10), other.log())
+        finally:
+            other.cleanup()
+
     def test_typed_url_confirmed_with_enter(self):
         self.start("", "/p")
         found = []

@@ -210,3 +210,15 @@ TEST_F(Dispatch, ASecondRequestDuringASendIsRefusedNotInterleaved)
     EXPECT_TRUE(dispatcher.SendRequest("http://host/second"));
     EXPECT_EQ(server.WaitForMails(2).size(), 2u);
 }
+
+TEST_F(Dispatch, QueuePassWithTheServerDownReportsOnceAndKeepsEveryItem)
+{
+    serverAddress = "127.0.0.1:1";
+    lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    for (const char* url : {"http://a/", "http://b/", "http://c/"}) lstQueue.Items().Add(url);
+    desk.ExpectDialog("Request Failed");
+    lists.SendQueue();
+    EXPECT_EQ(desk.shown.size(), 1u);
+    EXPECT_EQ(lstQueue.Items().Lines(), (std::vector<std::string>{"http://a/", "http://b/", "http://c/"}));
+    EXPECT_FALSE(lists.QueueSending());
+}
