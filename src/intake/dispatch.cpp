@@ -3,6 +3,7 @@
 #include "core/deblog.h"
 #include "core/error.h"
 #include "core/fileutil.h"
+#include "core/flagguard.h"
 #include "core/localroot.h"
 #include "core/strutil.h"
 #include "intake/histqueue.h"
@@ -16,11 +17,6 @@ namespace {
 constexpr int kRequestFailedHelp = 9002;
 const char* const kTestFlag = "Test Message.Flg";
 
-struct TFlagGuard {
-    explicit TFlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~TFlagGuard() { flag_ = false; }
-    bool& flag_;
-};
 
 std::string Cut255(const std::string& s) { return s.substr(0, 255); }
 } // namespace

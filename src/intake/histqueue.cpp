@@ -1,6 +1,7 @@
 #include "intake/histqueue.h"
 
 #include "core/fileutil.h"
+#include "core/flagguard.h"
 #include "core/localroot.h"
 #include "core/strutil.h"
 #include "intake/capture.h"
@@ -12,12 +13,6 @@ namespace {
 std::string HistoryPath() { return LocalRoot() + "History.Dat"; }
 std::string QueuePath() { return LocalRoot() + "Queue.Dat"; }
 
-// Clears a flag however the scope is left, also by an exception.
-struct TFlagGuard {
-    explicit TFlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~TFlagGuard() { flag_ = false; }
-    bool& flag_;
-};
 
 std::string After(const std::string& line, const std::string& marker)
 {

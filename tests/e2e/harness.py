@@ -9,6 +9,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 TOLVAR_EXE = os.environ.get("TOLVAR_EXE", "")
 TOLVAR_DATA = os.environ.get("TOLVAR_DATA", "")
@@ -196,3 +197,33 @@ def xdotool(display, *args, timeout=10):
     env = dict(os.environ, DISPLAY=display)
     return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
                           timeout=timeout)
+
+
+def visible_windows(display, title):
+    """Ids of the shown windows whose title is exactly title."""
+    return xdotool(display, "search", "--onlyvisible", "--name", "^%s$" % title).stdout.split()
+
+
+def focus_window(display, title, timeout=10):
+    """Waits for a shown window with the title and gives it the keyboard."""
+    found = []
+
+    def find():
+        found[:] = visible_windows(display, title)
+        return bool(found)
+    if not wait_until(find, timeout):
+        return False
+    xdotool(display, "windowfocus", "--sync", found[0])
+    return True
+
+
+class DisplayTestCase(unittest.TestCase):
+    """Tests that share one private X display for the whole class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.x = Xvfb()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.stop()

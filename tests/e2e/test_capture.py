@@ -5,8 +5,8 @@ import signal
 import time
 import unittest
 
-from harness import (TOLVAR_DATA, ProgramFolder, SmtpSink, Xvfb, set_clipboard, stop_process,
-                     wait_until, xdotool)
+from harness import (TOLVAR_DATA, DisplayTestCase, ProgramFolder, SmtpSink, focus_window, set_clipboard,
+                     stop_process, wait_until, xdotool)
 
 HEADER = ("From:      <me@example.org>\r\n"
           "To:        <{to}>\r\n"
@@ -27,15 +27,7 @@ def shipped(name):
         return f.read().decode("latin-1")
 
 
-class Capture(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.stop()
-
+class Capture(DisplayTestCase):
     def setUp(self):
         self.sink = SmtpSink()
         self.folder = ProgramFolder()
@@ -72,14 +64,7 @@ class Capture(unittest.TestCase):
 
     def dismiss(self, title):
         """Answers the first box with the given title with Enter."""
-        found = []
-
-        def find():
-            r = xdotool(self.x.display, "search", "--onlyvisible", "--name", "^%s$" % title)
-            found[:] = r.stdout.split()
-            return bool(found)
-        self.assertTrue(wait_until(find, 10), "no %s box" % title)
-        xdotool(self.x.display, "windowfocus", "--sync", found[0])
+        self.assertTrue(focus_window(self.x.display, title), "no %s box" % title)
         xdotool(self.x.display, "key", "--clearmodifiers", "Return")
 
     def test_page_binary_and_ftp_urls_deliver_the_exact_requests(self):
@@ -171,14 +156,7 @@ class Capture(unittest.TestCase):
 
     def test_typed_url_confirmed_with_enter(self):
         self.start("", "/p")
-        found = []
-
-        def window():
-            r = xdotool(self.x.display, "search", "--onlyvisible", "--name", "^Tolvar$")
-            found[:] = r.stdout.split()
-            return bool(found)
-        self.assertTrue(wait_until(window, 15), "the window did not open at the first tick")
-        xdotool(self.x.display, "windowfocus", "--sync", found[0])
+        self.assertTrue(focus_window(self.x.display, "Tolvar", 15), "the window did not open at the first tick")
         time.sleep(0.3)
         xdotool(self.x.display, "type", "--delay", "20", "www.host1/page")
         xdotool(self.x.display, "key", "Return")

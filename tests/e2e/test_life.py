@@ -3,18 +3,10 @@ import os
 import time
 import unittest
 
-from harness import ProgramFolder, Xvfb, wait_until
+from harness import DisplayTestCase, ProgramFolder
 
 
-class Life(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.stop()
-
+class Life(DisplayTestCase):
     def setUp(self):
         self.folder = ProgramFolder()
         self.folder.write_settings("[General]\nEmail=me@example.org\n[Servers]\nSMTP=127.0.0.1\n")

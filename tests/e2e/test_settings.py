@@ -4,22 +4,10 @@ import os
 import time
 import unittest
 
-from harness import ProgramFolder, Xvfb, wait_until, xdotool
+from harness import DisplayTestCase, ProgramFolder, focus_window, visible_windows, wait_until, xdotool
 
 
-def visible_windows(display, title):
-    return xdotool(display, "search", "--onlyvisible", "--name", "^%s$" % title).stdout.split()
-
-
-class FirstStart(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = Xvfb()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.stop()
-
+class FirstStart(DisplayTestCase):
     def setUp(self):
         self.folder = ProgramFolder()
 
@@ -38,12 +26,9 @@ class FirstStart(unittest.TestCase):
         # The suggested servers were taken without a question.
         with open(self.folder.path("Suggest.Ini"), "rb") as f:
             self.assertRegex(f.read().decode("latin-1"), r"(?i)used=1")
-        box = visible_windows(self.x.display, "Error")[0]
-        xdotool(self.x.display, "windowfocus", "--sync", box)
+        focus_window(self.x.display, "Error")
         xdotool(self.x.display, "key", "Return")
-        self.assertTrue(wait_until(lambda: visible_windows(self.x.display, "Tolvar"), 10))
-        window = visible_windows(self.x.display, "Tolvar")[0]
-        xdotool(self.x.display, "windowfocus", "--sync", window)
+        self.assertTrue(focus_window(self.x.display, "Tolvar"))
         time.sleep(0.3)
         # The focus waits in the empty address field of " My Details ".
         xdotool(self.x.display, "type", "--delay", "15", "me@example.org")
