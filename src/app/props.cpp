@@ -98,6 +98,9 @@ void TfrmProps::WireRequests()
     Delete1.OnClick = [this] { lists.Delete1Click(); };
     RequestNow1.OnClick = [this] { lists.RequestNow1Click(); };
     DeleteAll1.OnClick = [this] { lists.DeleteAll1Click(); };
+    TaskIcon1.OnClick = [this] { TaskIcon1Click(); };
+    TaskIcon1.OnRightClick = [this](TPoint) { TaskIcon1RightClick(); };
+    OnKeyDown = [this](int key, unsigned shift) { FormKeyDown(key, shift); };
 }
 
 TfrmProps::~TfrmProps()
@@ -157,7 +160,14 @@ void TfrmProps::FormCreate()
     // Started before the steps that can fail, so housekeeping runs even
     // when the server catalogue is missing.
     Timer1.SetEnabled(true);
-    LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this);
+    Desk().SetTrayHandler([this](TTrayEvent e, TPoint at) {
+        RunGuarded(TaskIcon1, [&] { TaskIcon1.TrayEvent(e, at); });
+    });
+    RefreshTrayIcon();
+    TaskIcon1.SetActive(true);
+    // The icon steps aside while the start asks about new servers.
+    LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this,
+                        [this](bool active) { TaskIcon1.SetActive(active); });
     lists.LoadFiles();
     Checkpoint = 4400;
     LoadSettings(*this);
@@ -228,7 +238,10 @@ void TfrmProps::FormDestroy()
     Checkpoint = 90020;
     lists.SaveQueue();
     Checkpoint = 90021;
-    if (HasDesktop()) Desk().WatchClipboard(nullptr);
+    if (HasDesktop()) {
+        Desk().WatchClipboard(nullptr);
+        TaskIcon1.SetActive(false);
+    }
     Checkpoint = 90030;
     Checkpoint = 90050;
     Checkpoint = 90060;
@@ -253,9 +266,35 @@ void TfrmProps::btnCancelClick()
 
 void TfrmProps::RefreshTrayIcon()
 {
-    // The tray icon's picture and tip follow the same choice once the window
-    // carries the icon.
     Prefs().enabledOff = optEnabled.ItemIndex() == 1;
+    TaskIcon1.SetBright(!Prefs().enabledOff);
+    TaskIcon1.SetToolTip(Prefs().enabledOff ? "(Tolvar)" : "Tolvar");
+}
+
+void TfrmProps::TaskIcon1Click()
+{
+    // Only the window changes: Ok stores the choice, Cancel brings back the
+    // stored one.
+    optEnabled.SetItemIndex(Prefs().enabledOff ? 0 : 1);
+    RefreshTrayIcon();
+}
+
+void TfrmProps::TaskIcon1RightClick()
+{
+    PlaceFormOnScreen(*this, 0.5, 0.5);
+    BringToFront();
+}
+
+void TfrmProps::FormKeyDown(int key, unsigned shift)
+{
+    if ((shift & (ssCtrl | ssAlt)) != (ssCtrl | ssAlt)) return;
+    auto ask = [](const std::string& what, bool on) {
+        return MessageDlg(what + (on ? "ON" : "OFF") + ". Change?", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0) != mrNo;
+    };
+    if ((key == 0x41 || key == 0x61) && ask("Super debug status is: ", capture.superDebug))
+        capture.superDebug = !capture.superDebug;
+    if (key == 0x31 && ask("Don't send mode is: ", dispatcher.dontSendMode))
+        dispatcher.dontSendMode = !dispatcher.dontSendMode;
 }
 
 void TfrmProps::btnUnloadClick()

@@ -5,6 +5,7 @@
 #include "intake/capture.h"
 #include "intake/dispatch.h"
 #include "intake/histqueue.h"
+#include "intake/taskicon.h"
 #include "mail/msmsg.h"
 #include "mail/mssmtp.h"
 #include "ui/controls.h"
@@ -47,8 +48,12 @@ public:
     void PageControl1Change();
     void cboHTTPServersPagesChange();
     void cboHTTPServersBinaryChange();
-    // The enabled-off flag (and the tray icon) from the "Enabled" choice.
+    // The enabled-off flag, the tray picture and its tip from the "Enabled" choice.
     void RefreshTrayIcon();
+    void TaskIcon1Click();
+    void TaskIcon1RightClick();
+    // Ctrl+Alt+A (or keypad 1): super debug; Ctrl+Alt+1: don't-send mode.
+    void FormKeyDown(int key, unsigned shift);
 
     // --- process state kept by the window
     const std::string& CommandLine() const { return commandLine_; }
@@ -131,6 +136,7 @@ public:
     TButton btnDecoderTools{"btnDecoderTools", "UUDecoder"};
 
     TTimer Timer1{"Timer1", 6000};
+    TTaskIcon TaskIcon1{"TaskIcon1"};
 
     // The parts the pages share for the whole run: the request being sent,
     // the SMTP client, the two lists, the dispatcher and the capture.
