@@ -39,12 +39,29 @@ std::string SplitText(const std::string& verbSplit)
     return Prefs().splitFiles ? verbSplit + " " + std::to_string(Prefs().chunkSize) : std::string();
 }
 
+// Both markers in one pass over the template: what is put in is never scanned
+// again, so a URL that carries the split marker's byte reaches the robot
+// unchanged.
+std::string FillBinaryTemplate(const std::string& text, const std::string& url, const std::string& split)
+{
+    const std::string markers = kUrlMarker + kSplitMarker;
+    std::string out;
+    size_t from = 0, at;
+    while ((at = text.find_first_of(markers, from)) != std::string::npos) {
+        out.append(text, from, at - from);
+        out += text[at] == kUrlMarker[0] ? url : split;
+        from = at + 1;
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+}
+
 std::string BinaryBody(const std::string& url, const std::string& server)
 {
     std::string verbSplit = ReadServerKey(server, "verbSplit");
     if (Prefs().binaryTemplate.empty()) return Prefs().binaryVerb + " " + url;
     std::string text = ReadFileString(LocalRoot() + Prefs().binaryTemplate);
-    return ReplaceAll(ReplaceAll(text, kUrlMarker, url), kSplitMarker, SplitText(verbSplit));
+    return FillBinaryTemplate(text, url, SplitText(verbSplit));
 }
 
 std::string PageBody(const std::string& url)
@@ -131,7 +148,9 @@ bool ComposeRequestMail(const std::string& url, const TRequestSource& source, Tm
 
 bool PrepareRequest(const std::string& url, const TRequestSource& source, TmsMessage& message, TagSocket& smtp)
 {
-    if (url.find_first_of("\n ") != std::string::npos) return false;
+    // A carriage return would split the body line as surely as a line feed
+    // and hand the robot a command of the URL's making.
+    if (url.find_first_of("\r\n ") != std::string::npos) return false;
     if (!source.newestHistoryLine.empty() && UrlPartOf(source.newestHistoryLine) == url &&
         Now() - Prefs().lastHistoryTime < kFastDuplicateDays) {
         LogDebug("Fast Duplicate Discarded");

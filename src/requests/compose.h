@@ -18,8 +18,9 @@ struct TRequestSource {
 
 // Turns a URL into the request mail for the right robot in message, and
 // points smtp at the user's server. False when there is nothing to send: a
-// blank or line feed in the URL, the same URL as the newest history line
-// within 3 seconds ("Fast Duplicate Discarded"), or a scheme no robot takes.
+// blank, carriage return or line feed in the URL, the same URL as the newest
+// history line within 3 seconds ("Fast Duplicate Discarded"), or a scheme no
+// robot takes.
 bool PrepareRequest(const std::string& url, const TRequestSource& source, TmsMessage& message, TagSocket& smtp);
 // Recipient, subject and body for the URL; false for an unknown scheme.
 bool ComposeRequestMail(const std::string& url, const TRequestSource& source, TmsMessage& message);
