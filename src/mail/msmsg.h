@@ -145,6 +145,14 @@ public:
     // Writes the complete mail text (headers, empty line, body) from the
     // stream's start, in the form that goes after SMTP DATA.
     virtual void SaveToStream(std::ostream& stream) = 0;
+    // Reads a mail text back into the message (msdecoder.cpp): headers into
+    // the properties, body lines, UU blocks or MIME parts as attachments.
+    virtual void LoadFromStream(std::istream& stream) = 0;
+    // Clear, then LoadFromStream on the file; a file that cannot be read
+    // raises EInOutError.
+    void LoadFromFile(const std::string& fileName);
+    // Fills the properties from the header lines of a mail read back.
+    virtual void ApplyHeaders(const TmsHeaders& headers) = 0;
     virtual void Clear();
 
     // Writes attachment index's bytes into folder under the attachment's file
@@ -185,6 +193,8 @@ public:
 
     void CheckMessage() const override;
     void SaveToStream(std::ostream& stream) override;
+    void LoadFromStream(std::istream& stream) override;
+    void ApplyHeaders(const TmsHeaders& headers) override;
     void Clear() override;
 
 private:

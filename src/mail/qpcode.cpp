@@ -116,3 +116,47 @@ std::vector<std::string> QPEncodeLines(std::string_view source)
     }
     return lines;
 }
+
+namespace {
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string QPDecodeLines(const std::vector<std::string>& lines)
+{
+    std::string out;
+    size_t paragraph = 0;
+    for (const std::string& raw : lines) {
+        std::string_view line = raw;
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        bool soft = !line.empty() && line.back() == '=';
+        if (soft) line.remove_suffix(1);
+        size_t before = out.size();
+        for (size_t i = 0; i < line.size(); ++i) {
+            int hi = -1, lo = -1;
+            if (line[i] == '=' && i + 2 < line.size()) {
+                hi = HexValue(line[i + 1]);
+                lo = HexValue(line[i + 2]);
+            }
+            if (hi >= 0 && lo >= 0) {
+                out.push_back(static_cast<char>(hi * 16 + lo));
+                i += 2;
+            } else {
+                out.push_back(line[i]);
+            }
+        }
+        paragraph += out.size() - before;
+        if (paragraph >= kQPParagraphLimit) throw ECodecError("Paragraph is too large");
+        if (soft) continue;
+        paragraph = 0;
+        if (line.empty() || line.back() != '\x1A') out += "\r\n";
+    }
+    return out;
+}

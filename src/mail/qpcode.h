@@ -21,3 +21,12 @@ constexpr size_t kQPParagraphLimit = 24576;
 void QPEncode(std::string_view source, std::string& out);
 // The encoded lines without line ends.
 std::vector<std::string> QPEncodeLines(std::string_view source);
+
+// Quoted-printable decoding of encoded lines (without line ends). "=" and two
+// hex digits become that byte; an "=" not followed by two hex digits stays as
+// it is. A line ending in "=" joins the next one without the "="; every other
+// line ends with CR LF unless its last character is code 26. Blanks and tabs
+// that a transport added at a line's end are dropped first. A joined
+// paragraph longer than kQPParagraphLimit - 1 bytes raises ECodecError
+// "Paragraph is too large".
+std::string QPDecodeLines(const std::vector<std::string>& lines);

@@ -8,4 +8,6 @@ list(APPEND TOLVAR_MAIL_MESSAGE_SOURCES
   msheaders.cpp
   msmsg.cpp
   mswriter.cpp
+  msheaderparse.cpp
+  msdecoder.cpp
 )

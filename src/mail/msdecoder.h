@@ -1,0 +1,108 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/exception.h"
+#include "mail/msheaders.h"
+#include "mail/msmsg.h"
+
+// A mail text could not be taken apart; the message comes from the mail
+// string table.
+class EMessageParserError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The largest mail text LoadFromStream takes in; a larger one raises
+// EMessageParserError before anything is decoded, so a runaway scratch file
+// or a stream without end cannot exhaust memory.
+constexpr size_t kMaxMessageSize = size_t{128} << 20;
+
+// Hands out the input one line at a time. Lines end at LF; the CRs before it
+// are not part of the line (so CR CR LF reads as CR LF), and a last line
+// without a line end is a line too. The whole input stays in memory, so a
+// line of any length is returned whole.
+class TLineStream {
+public:
+    explicit TLineStream(std::string text) : text_(std::move(text)) {}
+    // The next line, or false at the end of the input.
+    bool ReadLine(std::string& line);
+    bool Eof() const { return pos_ >= text_.size(); }
+    const std::string& Text() const { return text_; }
+
+private:
+    std::string text_;
+    size_t pos_ = 0;
+};
+
+// --- header helpers, shared by the reader and its callers
+
+// The value of the first header of that name (a ":" is added unless it ends
+// with one), continuation lines joined with one blank; encoded words are
+// decoded except for Content-Type and X-UIDL. "" when there is none.
+std::string HeaderValue(const TmsHeaders& headers, std::string name);
+// The address texts of the first header of that name, split at the commas
+// that are not inside double quotes.
+std::vector<std::string> HeaderAddresses(const TmsHeaders& headers, std::string name);
+// "Name <address>", "address (Name)" or a bare address. A "<" without a ">"
+// after it raises EMessageParserError "Unable to parse email address".
+void ParseAddress(const std::string& text, TmsMailAddress& address);
+// Trimmed, without the double quotes at either end.
+std::string Unquote(const std::string& text);
+// RFC 2047 encoded words ("=?charset?B?...?=", "=?charset?Q?...?=") replaced
+// by their bytes; an unfinished word is left as it stands.
+std::string DecodeEncodedWords(const std::string& value);
+// The value of parameter name ("name", "boundary") in a header value such as
+// 'text/plain; name="a b.txt"'; "" when absent.
+std::string HeaderParameter(const std::string& value, const std::string& name);
+
+// Reads a mail text into a message: the non-MIME path with its UU blocks, or
+// the MIME path for a message that declares "MIME-Version: 1.0". A parse
+// failure in the body leaves an error body and the whole input as the
+// attachment "original.eml"; header failures reach the caller.
+class TmsCustomDecoder {
+public:
+    TmsCustomDecoder(TmsCustomMessage& message, std::string text);
+    virtual ~TmsCustomDecoder() = default;
+    void Decode();
+
+protected:
+    virtual void ApplyHeaders(const TmsHeaders& headers) = 0;
+
+private:
+    void ReadHeaderBlock(TmsHeaders& headers);
+    void DecodeNonMime();
+    void DecodeUUBlocks(std::string beginLine);
+    void DecodeMime();
+    // Every part of a multipart group in lines; firstLeaf is true until the
+    // first part that is not itself a group has been seen.
+    void DecodeMultipart(const std::string& contentType, const std::vector<std::string>& lines, bool alternative,
+                         bool& firstLeaf, int depth);
+    void AddAttachment(const TmsHeaders& part, const std::vector<std::string>& lines, const std::string& unnamedPrefix);
+    void SetBodyText(const TmsHeaders& part, const std::vector<std::string>& lines);
+    void Recover(const EMessageParserError& e);
+
+    TmsCustomMessage& message_;
+    TLineStream input_;
+    TmsHeaders headers_;
+};
+
+class TmsMessageDecoder : public TmsCustomDecoder {
+public:
+    TmsMessageDecoder(TmsMessage& message, std::string text) : TmsCustomDecoder(message, std::move(text)), message_(message) {}
+
+protected:
+    void ApplyHeaders(const TmsHeaders& headers) override { message_.ApplyHeaders(headers); }
+
+private:
+    TmsMessage& message_;
+};
+
+// The UU begin line test: "begin" in any case, more than eight characters,
+// and a three-digit mode after the word.
+bool IsBeginLine(const std::string& line);
+// The file name a begin line carries (after its first ten characters):
+// quoted, up to the closing quote; else up to the first blank.
+std::string BeginLineFileName(const std::string& line);

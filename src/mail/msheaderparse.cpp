@@ -1,0 +1,182 @@
+// Reading header lines of a mail that came in: values, address lists,
+// parameters and encoded words.
+#include <cctype>
+
+#include "core/strutil.h"
+#include "mail/base64.h"
+#include "mail/codecerror.h"
+#include "mail/msdecoder.h"
+
+namespace {
+
+bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
+
+std::string WithColon(std::string name)
+{
+    if (name.empty() || name.back() != ':') name += ':';
+    return name;
+}
+
+// The first header line of that name, its continuation lines joined to it
+// with one blank each; false when there is none. text is what follows the
+// colon.
+bool JoinedHeader(const TmsHeaders& headers, const std::string& name, std::string& text)
+{
+    for (size_t i = 0; i < headers.size(); ++i) {
+        if (!StartsWithNoCase(headers[i], name)) continue;
+        text = headers[i].substr(name.size());
+        for (size_t j = i + 1; j < headers.size(); ++j) {
+            const std::string& next = headers[j];
+            if (!IsContinuation(next) && next.find(':') != std::string::npos) break;
+            text += ' ' + Trim(next);
+        }
+        return true;
+    }
+    return false;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string DecodeQWord(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '_') {
+            out += ' ';
+        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Splits at the separator, except where it stands inside double quotes.
+std::vector<std::string> SplitOutsideQuotes(const std::string& text, char separator)
+{
+    std::vector<std::string> pieces(1);
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        if (c == separator && !quoted)
+            pieces.emplace_back();
+        else
+            pieces.back() += c;
+    }
+    return pieces;
+}
+
+} // namespace
+
+std::string DecodeEncodedWords(const std::string& value)
+{
+    std::string out;
+    size_t pos = 0;
+    bool afterWord = false;
+    while (pos < value.size()) {
+        size_t start = value.find("=?", pos);
+        size_t q1 = start == std::string::npos ? start : value.find('?', start + 2);
+        if (q1 == std::string::npos || q1 + 2 >= value.size()) break;
+        char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(value[q1 + 1])));
+        size_t end = value.find("?=", q1 + 3);
+        if (value[q1 + 2] != '?' || (kind != 'B' && kind != 'Q') || end == std::string::npos) {
+            // Not a word, or one that never closes: the text stays as it is.
+            out.append(value, pos, start + 2 - pos);
+            pos = start + 2;
+            afterWord = false;
+            continue;
+        }
+        std::string between = value.substr(pos, start - pos);
+        // Blanks between two encoded words only separate them.
+        if (!(afterWord && Trim(between).empty())) out += between;
+        std::string_view text(value.data() + q1 + 3, end - q1 - 3);
+        try {
+            out += kind == 'B' ? Base64DecodeLine(text) : DecodeQWord(text);
+        } catch (const ECodecError&) {
+            out.append(value, start, end + 2 - start);
+        }
+        pos = end + 2;
+        afterWord = true;
+    }
+    if (pos < value.size()) out.append(value, pos, std::string::npos);
+    return out;
+}
+
+std::string HeaderValue(const TmsHeaders& headers, std::string name)
+{
+    name = WithColon(name);
+    std::string text;
+    if (!JoinedHeader(headers, name, text)) return {};
+    std::string value = Trim(text);
+    if (SameText(name, "CONTENT-TYPE:") || SameText(name, "X-UIDL:")) return value;
+    if (value.size() > 255) value.resize(255);
+    return DecodeEncodedWords(value);
+}
+
+std::vector<std::string> HeaderAddresses(const TmsHeaders& headers, std::string name)
+{
+    std::string text;
+    std::vector<std::string> result;
+    if (!JoinedHeader(headers, WithColon(name), text)) return result;
+    for (const std::string& piece : SplitOutsideQuotes(text, ',')) {
+        std::string address = DecodeEncodedWords(Trim(piece));
+        if (!address.empty()) result.push_back(address);
+    }
+    return result;
+}
+
+std::string Unquote(const std::string& text)
+{
+    std::string s = Trim(text);
+    size_t b = 0, e = s.size();
+    while (b < e && s[b] == '"') ++b;
+    while (e > b && s[e - 1] == '"') --e;
+    return s.substr(b, e - b);
+}
+
+void ParseAddress(const std::string& text, TmsMailAddress& address)
+{
+    std::string name, mail;
+    size_t lt = text.find('<');
+    size_t paren = text.find('(');
+    if (lt != std::string::npos) {
+        size_t gt = text.find('>', lt);
+        if (gt == std::string::npos) throw EMessageParserError("Unable to parse email address");
+        mail = text.substr(lt + 1, gt - lt - 1);
+        name = text.substr(0, lt) + text.substr(gt + 1);
+    } else if (paren != std::string::npos) {
+        mail = text.substr(0, paren);
+        name = Trim(text.substr(paren + 1));
+        if (!name.empty() && name.back() == ')') name.pop_back();
+    } else {
+        mail = text;
+    }
+    address.SetName(Unquote(name));
+    address.SetAddress(Unquote(mail));
+}
+
+std::string HeaderParameter(const std::string& value, const std::string& name)
+{
+    std::vector<std::string> pieces = SplitOutsideQuotes(value, ';');
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        const std::string& piece = pieces[i];
+        size_t eq = piece.find('=');
+        if (eq == std::string::npos || !SameText(Trim(piece.substr(0, eq)), name)) continue;
+        std::string v = Trim(piece.substr(eq + 1));
+        if (!v.empty() && v[0] == '"') {
+            size_t close = v.find('"', 1);
+            return v.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        }
+        return v;
+    }
+    return {};
+}
