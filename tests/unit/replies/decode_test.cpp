@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/deblog.h"
+#include "core/fileutil.h"
+#include "mail/uucode.h"
+#include "replies/decode.h"
+#include "support/scripteddesktop.h"
+#include "support/tempdir.h"
+#include "ui/application.h"
+
+namespace {
+
+std::string Bytes(size_t n)
+{
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += static_cast<char>((i * 31 + 7) & 0xFF);
+    return s;
+}
+
+// The UU data lines of data, without line ends.
+std::vector<std::string> UULines(const std::string& data)
+{
+    std::string text;
+    UUEncodeLines(data, text);
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find("\r\n", pos);
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines, size_t from, size_t to, const std::string& eol)
+{
+    std::string text;
+    for (size_t i = from; i < to && i < lines.size(); ++i) text += lines[i] + eol;
+    return text;
+}
+
+std::string Mail(const std::string& subject, const std::string& body, const std::string& eol = "\r\n")
+{
+    return "From: robot@bymail.example" + eol + "Subject: " + subject + eol + "Date: today" + eol + eol +
+           "Here is your file." + eol + eol + body + eol + "-- " + eol + "The ByMail robot" + eol;
+}
+
+struct Wizard : ::testing::Test {
+    TTempRoot root;
+    ScriptedDesktop desk;
+    TmsMessage message;
+
+    // Opens the wizard as the main window does and copies each text in turn
+    // before pressing Next; the result of the modal window.
+    int Run(const std::vector<std::string>& parts)
+    {
+        TfrmDecode form(message);
+        EXPECT_TRUE(desk.clipboardEmptied);
+        EXPECT_EQ(form.lblPart.Caption(), "Part 1");
+        desk.OnShowModal = [&](TForm&) {
+            for (const auto& part : parts) {
+                desk.CopyToClipboard(part);
+                form.btnNext.Click();
+            }
+            finalLabel = form.lblPart.Caption();
+            return form.Visible() ? mrCancel : form.ModalResult();
+        };
+        return form.ShowModal();
+    }
+    std::string finalLabel;
+};
+
+} // namespace
+
+TEST_F(Wizard, ThreePartsWithMailTextAroundThemDecodeToTheExactBytes)
+{
+    const std::string data = Bytes(600);
+    std::vector<std::string> uu = UULines(data);
+    ASSERT_EQ(uu.size(), 14u);
+    std::vector<std::string> parts = {
+        Mail("file.zip (part 1 of 3)", "begin 0600 file.zip\r\n" + Join(uu, 0, 5, "\r\n")),
+        // A mail program that puts bare line feeds on the clipboard.
+        Mail("file.zip (part 2 of 3)", Join(uu, 5, 10, "\n"), "\n"),
+        Mail("file.zip (part 3 of 3)", Join(uu, 10, 14, "\r\n") + "`\r\nend\r\nsize 600"),
+    };
+    desk.ExpectDialog("Decoded\r\n\n" + root.Path() + "downloads/file.zip");
+    EXPECT_EQ(Run(parts), mrCancel);
+    EXPECT_EQ(ReadFileString(root.Path() + "downloads/file.zip"), data);
+    EXPECT_FALSE(FileExists(root.Path() + "uudecoder.tmp"));
+    EXPECT_EQ(message.Attachments().Count(), 0);
+    EXPECT_TRUE(message.Headers().empty());
+    EXPECT_EQ(desk.ClipboardText(), "");
+    // The mails' own lines are dropped and logged; the data lines are not.
+    std::string log = ReadFileString(DebugLogPath());
+    for (const char* dropped : {"NU:Subject: file.zip (part 2 of 3)", "NU:The ByMail robot", "NU:Here is your file."})
+        EXPECT_NE(log.find(dropped), std::string::npos) << dropped;
+    EXPECT_EQ(log.find("NU:" + uu[7]), std::string::npos);
+}
+
+TEST_F(Wizard, OneMailHoldingTheWholeFileDecodesAtOnce)
+{
+    const std::string data = Bytes(100);
+    std::vector<std::string> uu = UULines(data);
+    desk.ExpectDialog(root.Path() + "downloads/att.0");
+    desk.ExpectDialog(root.Path() + "downloads/b.txt");
+    Run({Mail("Your file [1 of 1]", "BEGIN 644\r\n" + Join(uu, 0, uu.size(), "\r\n") + "`\r\nend\r\n\r\nbegin 644 b.txt\r\n#0V%T\r\n \r\nend")});
+    EXPECT_EQ(ReadFileString(root.Path() + "downloads/att.0"), data);
+    EXPECT_EQ(ReadFileString(root.Path() + "downloads/b.txt"), "Cat");
+    EXPECT_EQ(finalLabel, "Part 1");
+}
+
+TEST_F(Wizard, WrongOrBadPartsLeaveTheWizardWaiting)
+{
+    std::vector<std::string> uu = UULines(Bytes(200));
+    const std::string part1 = Mail("f (part 1 of 2)", "begin 600 f\r\n" + Join(uu, 0, 2, "\r\n"));
+    const std::string part2 = Mail("f (part 2 of 2)", Join(uu, 2, uu.size(), "\r\n") + "`\r\nend");
+    desk.ExpectDialog("Bad first part", mrCancel);
+    desk.ExpectDialog("Expecting part 1 but found:\r\n\nf (part 2 of 2)\r\n\nThis is probably incorrect", mrRetry);
+    desk.ExpectDialog("Expecting part 2 but found:\r\n\nf (part 1 of 2)", mrRetry);
+    TfrmDecode form(message);
+    for (const std::string& text : {Mail("no data", "just text"), part2}) {
+        desk.CopyToClipboard(text);
+        form.btnNext.Click();
+        EXPECT_EQ(form.ExpectedPart, 1);
+    }
+    // Retry keeps the clipboard so the user can copy the right mail.
+    EXPECT_EQ(desk.ClipboardText(), part2);
+    desk.CopyToClipboard(part1);
+    form.btnNext.Click();
+    EXPECT_EQ(form.lblPart.Caption(), "Part 2");
+    desk.CopyToClipboard(part1);
+    form.btnNext.Click();
+    EXPECT_EQ(form.ExpectedPart, 2);
+    // The end is looked for as typed in later parts: END asks for one more.
+    desk.CopyToClipboard(Mail("f", Join(uu, 2, uu.size(), "\r\n") + "`\r\nEND"));
+    form.btnNext.Click();
+    EXPECT_EQ(form.lblPart.Caption(), "Part 3");
+    EXPECT_FALSE(FileExists(root.Path() + "downloads/f"));
+    EXPECT_EQ(desk.PendingExpectations(), 0);
+}
+
+TEST_F(Wizard, SaveFailureDropsTheJoinAndEmptiesTheMessage)
+{
+    // A file where the downloads folder should be: nothing can be saved.
+    WriteFileString(root.Path() + "downloads", "x");
+    std::string error;
+    SetExceptionHandler([&](const TComponent&, const std::exception& e) { error = e.what(); });
+    TfrmDecode form(message);
+    desk.CopyToClipboard("begin 600 f\r\n#0V%T\r\n`\r\nend\r\n");
+    RunGuarded(form.btnNext, [&] { form.btnNext.Click(); });
+    SetExceptionHandler(nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(message.Attachments().Count(), 0);
+    EXPECT_FALSE(FileExists(root.Path() + "uudecoder.tmp"));
+    EXPECT_TRUE(form.PartLines.empty());
+    EXPECT_EQ(form.lblPart.Caption(), "Part 1");
+}
+
+TEST(TfrmDecode, PartNumbersInSubjects)
+{
+    struct Case {
+        std::string subject;
+        int number;
+    } cases[] = {
+        {"file.zip (2/5)", 2},     {"file.zip (part 3 of 5)", 3}, {"x (2/9) [4 of 9]", 4},
+        {"x (part 3 of 9) (2/9)", 3}, {"no number", 0},          {"(part x of 2)", 0},
+        {"( 7 /8)", 7},            {"(99999999999/2)", 0},
+    };
+    ScriptedDesktop desk;
+    TmsMessage message;
+    TTempRoot root;
+    TfrmDecode form(message);
+    for (const auto& c : cases) {
+        form.ExpectedPart = c.number == 0 ? 1 : c.number;
+        EXPECT_EQ(form.CheckPartNumber(c.subject), mrOk) << c.subject;
+        form.ExpectedPart = c.number + 1;
+        if (c.number != 0) desk.ExpectDialog("Expecting part " + std::to_string(c.number + 1), mrIgnore);
+        EXPECT_EQ(form.CheckPartNumber(c.subject), c.number ? mrIgnore : mrOk) << c.subject;
+    }
+    EXPECT_EQ(TfrmDecode::GetHeaderValue("Subject: ", "subject: first line\r\nb"), "first line");
+    EXPECT_EQ(TfrmDecode::GetHeaderValue("Subject: ", "X-Subject: no\r\nSUBJECT: Yes \r\n"), "Yes ");
+    EXPECT_EQ(TfrmDecode::GetHeaderValue("Subject: ", "Subjects: no"), "");
+}
