@@ -5,6 +5,7 @@
 #include "core/error.h"
 #include "core/fileutil.h"
 #include "core/localroot.h"
+#include "replies/decode.h"
 #include "requests/catalogue.h"
 #include "requests/compose.h"
 #include "requests/prefs.h"
@@ -61,6 +62,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     btnCancel.OnClick = [this] { btnCancelClick(); };
     btnUnload.OnClick = [this] { btnUnloadClick(); };
     btnHelp.OnClick = [this] { btnHelpClick(); };
+    btnDecoderTools.OnClick = [this] { btnDecoderToolsClick(); };
     Timer1.OnTimer = [this] { Timer1Timer(); };
     OnMinimize = [this] { FormResize(); };
     OnCloseQuery = [this] { return FormCloseQuery(); };
@@ -304,3 +306,18 @@ void TfrmProps::btnUnloadClick()
 }
 
 void TfrmProps::btnHelpClick() { Desk().ShowHelp(0); }
+
+void TfrmProps::btnDecoderToolsClick()
+{
+    // Made when asked for, not at start: opening the wizard empties the
+    // clipboard, which must never happen to a user who did not ask.
+    Hide();
+    try {
+        TfrmDecode decoder(msMessage1);
+        decoder.ShowModal();
+    } catch (...) {
+        Show();
+        throw;
+    }
+    Show();
+}

@@ -35,6 +35,8 @@ public:
     void btnCancelClick();
     void btnUnloadClick();
     void btnHelpClick();
+    // Opens the UUDecoder wizard with the main window hidden meanwhile.
+    void btnDecoderToolsClick();
 
     // The settings pages' handlers (app/settings.cpp).
     void txtEmailChange();

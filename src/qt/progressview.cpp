@@ -7,6 +7,7 @@
 
 #include "intake/prgress.h"
 #include "qt/bind.h"
+#include "qt/decodeview.h"
 #include "qt/qtdesktop.h"
 
 TProgressView::TProgressView(TfrmProgress& form) : TFormView(form)
@@ -46,6 +47,7 @@ TProgressView::TProgressView(TfrmProgress& form) : TFormView(form)
 
 void RegisterQtViews()
 {
+    QtDesktop::Instance().RegisterViewFactory("TfrmDecode", MakeDecodeView);
     QtDesktop::Instance().RegisterViewFactory("TfrmProgress", [](TForm& form) -> TFormView* {
         return new TProgressView(static_cast<TfrmProgress&>(form));
     });
