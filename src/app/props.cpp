@@ -63,6 +63,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     btnUnload.OnClick = [this] { btnUnloadClick(); };
     btnHelp.OnClick = [this] { btnHelpClick(); };
     btnDecoderTools.OnClick = [this] { btnDecoderToolsClick(); };
+    btnNow.OnClick = [this] { btnNowClick(); };
     Timer1.OnTimer = [this] { Timer1Timer(); };
     OnMinimize = [this] { FormResize(); };
     OnCloseQuery = [this] { return FormCloseQuery(); };
@@ -183,6 +184,16 @@ void TfrmProps::FormCreate()
     Hide();
     ApplyPreferences(*this);
     detailsComplete_ = CheckRequiredFields(*this);
+    if (Prefs().tipsEnabled && !silentStart_) ShowTips(TipsHooks());
+    // The start also makes one tip window it never shows; making it moves
+    // the saved position on, so the next start opens on a fresh tip. Only a
+    // start that got this far has the stored position to move on from.
+    TfrmTips unseen([this] { SaveTipSettings(*this); });
+}
+
+TTipsHooks TfrmProps::TipsHooks()
+{
+    return {[this] { SaveTipSettings(*this); }, [this](bool active) { TaskIcon1.SetActive(active); }};
 }
 
 void TfrmProps::Timer1Timer()
@@ -199,6 +210,7 @@ void TfrmProps::Timer1Timer()
         tickCount_ = 0;
         TrimFileToSizeCosmetic(DebugLogPath(), kLogKeepBytes);
         LogDebug("Log trimmed");
+        if (Prefs().tipsEnabled) ShowTips(TipsHooks());
         return;
     }
     if (showAtFirstTick_ && !Visible()) {
@@ -321,3 +333,5 @@ void TfrmProps::btnDecoderToolsClick()
     }
     Show();
 }
+
+void TfrmProps::btnNowClick() { ShowTips(TipsHooks()); }

@@ -8,6 +8,7 @@
 #include "intake/taskicon.h"
 #include "mail/msmsg.h"
 #include "mail/mssmtp.h"
+#include "replies/tips.h"
 #include "ui/controls.h"
 
 // The hidden main window: a tabbed property sheet behind the tray icon that
@@ -37,6 +38,7 @@ public:
     void btnHelpClick();
     // Opens the UUDecoder wizard with the main window hidden meanwhile.
     void btnDecoderToolsClick();
+    void btnNowClick();
 
     // The settings pages' handlers (app/settings.cpp).
     void txtEmailChange();
@@ -154,6 +156,7 @@ private:
     void ResetProcessState();
     void ReadCommandLine();
     void InstallExceptionHandler();
+    TTipsHooks TipsHooks();
 
     std::vector<std::string> args_;
     std::string commandLine_;

@@ -9,6 +9,7 @@
 #include "qt/bind.h"
 #include "qt/decodeview.h"
 #include "qt/qtdesktop.h"
+#include "qt/tipsview.h"
 
 TProgressView::TProgressView(TfrmProgress& form) : TFormView(form)
 {
@@ -48,6 +49,7 @@ TProgressView::TProgressView(TfrmProgress& form) : TFormView(form)
 void RegisterQtViews()
 {
     QtDesktop::Instance().RegisterViewFactory("TfrmDecode", MakeDecodeView);
+    QtDesktop::Instance().RegisterViewFactory("TfrmTips", MakeTipsView);
     QtDesktop::Instance().RegisterViewFactory("TfrmProgress", [](TForm& form) -> TFormView* {
         return new TProgressView(static_cast<TfrmProgress&>(form));
     });

@@ -80,11 +80,19 @@ class ProgramFolder:
         os.makedirs(os.path.join(self.config, "tolvar"))
         os.makedirs(self.runtime, mode=0o700)
         self.procs = []
+        self.write_settings("")
 
     def path(self, name):
         return self.root + name
 
     def write_settings(self, text):
+        # The tip of the day would open over everything at start; tests that
+        # want it say TipEnabled themselves.
+        if "TipEnabled" not in text:
+            if "[General]\n" in text:
+                text = text.replace("[General]\n", "[General]\nTipEnabled=0\n", 1)
+            else:
+                text = "[General]\nTipEnabled=0\n" + text
         with open(os.path.join(self.config, "tolvar", "TOLVAR.INI"), "w", newline="") as f:
             f.write(text.replace("\n", "\r\n"))
 
