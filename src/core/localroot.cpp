@@ -18,10 +18,15 @@ std::string FolderOfPath(const std::string& path)
     return path.substr(0, slash + 1);
 }
 
-std::string ExecutableFolder()
+std::string ExecutablePath()
 {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "./";
-    return FolderOfPath(exe.string());
+    return ec ? std::string() : exe.string();
+}
+
+std::string ExecutableFolder()
+{
+    std::string exe = ExecutablePath();
+    return exe.empty() ? "./" : FolderOfPath(exe);
 }

@@ -8,5 +8,6 @@ void SetLocalRoot(const std::string& folder);
 // The folder of a program path, cut after its last "/" (the whole path when it
 // has none).
 std::string FolderOfPath(const std::string& path);
-// The folder of the running executable.
+// The running executable's full path, and its folder.
+std::string ExecutablePath();
 std::string ExecutableFolder();
