@@ -7,6 +7,7 @@
 #include "core/localroot.h"
 #include "replies/decode.h"
 #include "requests/catalogue.h"
+#include "replies/update.h"
 #include "requests/compose.h"
 #include "requests/prefs.h"
 #include "ui/application.h"
@@ -92,6 +93,9 @@ void TfrmProps::WireRequests()
     lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
     capture.DetailsComplete = [this] { return detailsComplete_; };
+    capture.ProcessUpdateFile = [this](const std::string& text) {
+        ProcessUpdateFile(text, msMessage1, [this] { RestartProgram(); });
+    };
     btnGo.OnClick = [this] { capture.btnGoClick(); };
     btnSend.OnClick = [this] { lists.btnSendClick(); };
     mnuShowDetail.OnClick = [this] { lists.mnuShowDetailClick(); };
