@@ -94,3 +94,16 @@ std::string ReplaceAll(const std::string& text, const std::string& marker, const
     out.append(text, from, std::string::npos);
     return out;
 }
+
+std::vector<std::string> SplitCrLf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
+}

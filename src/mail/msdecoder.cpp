@@ -49,18 +49,6 @@ std::string JoinCrLf(const TLines& lines)
     return text;
 }
 
-TLines SplitCrLf(const std::string& text)
-{
-    TLines lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return lines;
-}
 
 // Is line the delimiter of boundary ("--b") or its close ("--b--")? Blanks a
 // transport added at the end do not count.

@@ -178,3 +178,39 @@ QGroupBox* MakeRadioGroup(TRadioGroup& model, int columns, QWidget* parent)
     });
     return box;
 }
+
+QPushButton* MakeButton(TButton& model)
+{
+    auto* button = new QPushButton;
+    BindButton(model, button);
+    return button;
+}
+
+QLabel* MakeLabel(TLabel& model, QWidget* buddy)
+{
+    auto* label = new QLabel;
+    BindLabel(model, label);
+    if (buddy) label->setBuddy(buddy);
+    return label;
+}
+
+QLineEdit* MakeEdit(TEdit& model)
+{
+    auto* edit = new QLineEdit;
+    BindEdit(model, edit);
+    return edit;
+}
+
+QCheckBox* MakeCheck(TCheckBox& model)
+{
+    auto* box = new QCheckBox;
+    BindCheckBox(model, box);
+    return box;
+}
+
+QComboBox* MakeCombo(TComboBox& model)
+{
+    auto* combo = new QComboBox;
+    BindComboBox(model, combo);
+    return combo;
+}

@@ -28,5 +28,11 @@ void BindComboBox(TComboBox& model, QComboBox* combo);
 void BindListBox(TListBox& model, QListWidget* list, TPopupMenu* popup);
 void BindLabel(TLabel& model, QLabel* label);
 void BindPageControl(TPageControl& model, QTabWidget* tabs);
+// A new widget bound to its model.
+QPushButton* MakeButton(TButton& model);
+QLabel* MakeLabel(TLabel& model, QWidget* buddy = nullptr);
+QLineEdit* MakeEdit(TEdit& model);
+QCheckBox* MakeCheck(TCheckBox& model);
+QComboBox* MakeCombo(TComboBox& model);
 // Builds the group box with one radio button an item, in the given columns.
 QGroupBox* MakeRadioGroup(TRadioGroup& model, int columns, QWidget* parent);

@@ -19,13 +19,6 @@ QLabel* CentredLabel(TLabel& model)
     return label;
 }
 
-QPushButton* Button(TButton& model)
-{
-    auto* button = new QPushButton;
-    BindButton(model, button);
-    return button;
-}
-
 } // namespace
 
 TDecodeView::TDecodeView(TfrmDecode& form) : TFormView(form)
@@ -39,10 +32,10 @@ TDecodeView::TDecodeView(TfrmDecode& form) : TFormView(form)
     part->setFont(bold);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Button(form.btnHelp));
+    buttons->addWidget(MakeButton(form.btnHelp));
     buttons->addStretch();
-    buttons->addWidget(Button(form.btnNext));
-    buttons->addWidget(Button(form.btnCancel));
+    buttons->addWidget(MakeButton(form.btnNext));
+    buttons->addWidget(MakeButton(form.btnCancel));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CentredLabel(form.UseYourOwnMailer));

@@ -15,43 +15,6 @@
 #include "app/props.h"
 #include "qt/bind.h"
 
-namespace {
-QLabel* Label(TLabel& model, QWidget* buddy = nullptr)
-{
-    auto* label = new QLabel;
-    BindLabel(model, label);
-    if (buddy) label->setBuddy(buddy);
-    return label;
-}
-
-QLineEdit* Edit(TEdit& model)
-{
-    auto* edit = new QLineEdit;
-    BindEdit(model, edit);
-    return edit;
-}
-
-QCheckBox* Check(TCheckBox& model)
-{
-    auto* box = new QCheckBox;
-    BindCheckBox(model, box);
-    return box;
-}
-
-QPushButton* Button(TButton& model)
-{
-    auto* button = new QPushButton;
-    BindButton(model, button);
-    return button;
-}
-
-QComboBox* Combo(TComboBox& model)
-{
-    auto* combo = new QComboBox;
-    BindComboBox(model, combo);
-    return combo;
-}
-} // namespace
 
 TPropsView::TPropsView(TfrmProps& props) : TFormView(props), props_(props)
 {
@@ -67,12 +30,12 @@ TPropsView::TPropsView(TfrmProps& props) : TFormView(props), props_(props)
     BindPageControl(props.PageControl1, tabs);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Button(props.btnOk));
-    buttons->addWidget(Button(props.btnCancel));
-    buttons->addWidget(Button(props.btnUnload));
-    buttons->addWidget(Button(props.btnHelp));
+    buttons->addWidget(MakeButton(props.btnOk));
+    buttons->addWidget(MakeButton(props.btnCancel));
+    buttons->addWidget(MakeButton(props.btnUnload));
+    buttons->addWidget(MakeButton(props.btnHelp));
     buttons->addStretch();
-    buttons->addWidget(Button(props.btnDecoderTools));
+    buttons->addWidget(MakeButton(props.btnDecoderTools));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
@@ -92,21 +55,21 @@ QWidget* TPropsView::GeneralPage()
     top->addWidget(MakeRadioGroup(props_.optConfirm, 1, page), 1);
 
     auto* url = new QHBoxLayout;
-    url->addWidget(Edit(props_.txtURL), 1);
-    QPushButton* go = Button(props_.btnGo);
+    url->addWidget(MakeEdit(props_.txtURL), 1);
+    QPushButton* go = MakeButton(props_.btnGo);
     go->setDefault(true);
     url->addWidget(go);
 
     auto* tips = new QGroupBox(QStringLiteral("Tip Of The Day"));
     auto* tipsRow = new QHBoxLayout(tips);
-    tipsRow->addWidget(Button(props_.btnNow));
-    tipsRow->addWidget(Check(props_.chkShowTips));
+    tipsRow->addWidget(MakeButton(props_.btnNow));
+    tipsRow->addWidget(MakeCheck(props_.chkShowTips));
     tipsRow->addStretch();
 
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(top);
-    layout->addWidget(Check(props_.chkCheckHistory));
-    layout->addWidget(Label(props_.lblManualEntry));
+    layout->addWidget(MakeCheck(props_.chkCheckHistory));
+    layout->addWidget(MakeLabel(props_.lblManualEntry));
     layout->addLayout(url);
     layout->addWidget(tips);
     layout->addStretch();
@@ -118,10 +81,10 @@ QWidget* TPropsView::MyDetailsPage()
     auto* page = new QWidget;
     auto* group = new QGroupBox(QStringLiteral("Where to return files and pages. Check the SMTP settings with your Service Provider"));
     auto* form = new QFormLayout(group);
-    QLineEdit* email = Edit(props_.txtEmail);
-    QLineEdit* smtp = Edit(props_.txtSMTP);
-    form->addRow(Label(props_.lblEmail, email), email);
-    form->addRow(Label(props_.lblSMTP, smtp), smtp);
+    QLineEdit* email = MakeEdit(props_.txtEmail);
+    QLineEdit* smtp = MakeEdit(props_.txtSMTP);
+    form->addRow(MakeLabel(props_.lblEmail, email), email);
+    form->addRow(MakeLabel(props_.lblSMTP, smtp), smtp);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
     layout->addStretch();
@@ -133,12 +96,12 @@ QWidget* TPropsView::ServersPage()
     auto* page = new QWidget;
     auto* group = new QGroupBox(QStringLiteral("The \"ByMail\" severs used to fetch files and pages"));
     auto* form = new QFormLayout(group);
-    QComboBox* pages = Combo(props_.cboHTTPServersPages);
-    QComboBox* binary = Combo(props_.cboHTTPServersBinary);
-    QComboBox* ftp = Combo(props_.cboFTPservers);
-    form->addRow(Label(props_.lblPages, pages), pages);
-    form->addRow(Label(props_.lblBinary, binary), binary);
-    form->addRow(Label(props_.lblFTP, ftp), ftp);
+    QComboBox* pages = MakeCombo(props_.cboHTTPServersPages);
+    QComboBox* binary = MakeCombo(props_.cboHTTPServersBinary);
+    QComboBox* ftp = MakeCombo(props_.cboFTPservers);
+    form->addRow(MakeLabel(props_.lblPages, pages), pages);
+    form->addRow(MakeLabel(props_.lblBinary, binary), binary);
+    form->addRow(MakeLabel(props_.lblFTP, ftp), ftp);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
     layout->addStretch();
@@ -161,15 +124,15 @@ QWidget* TPropsView::QueuePage()
     auto* page = new QWidget;
     auto* group = new QGroupBox(QStringLiteral("Add requests to queue"));
     auto* checks = new QVBoxLayout(group);
-    checks->addWidget(Check(props_.chkOnFailure));
-    checks->addWidget(Check(props_.chkNotEnabled));
-    checks->addWidget(Check(props_.chkNever));
+    checks->addWidget(MakeCheck(props_.chkOnFailure));
+    checks->addWidget(MakeCheck(props_.chkNotEnabled));
+    checks->addWidget(MakeCheck(props_.chkNever));
     auto* list = new QListWidget;
     BindListBox(props_.lstQueue, list, &props_.popQueue);
     auto* right = new QVBoxLayout;
     right->addWidget(new QLabel(QStringLiteral("Right click a queued item to access commands")));
     right->addWidget(list);
-    right->addWidget(Button(props_.btnSend), 0, Qt::AlignRight);
+    right->addWidget(MakeButton(props_.btnSend), 0, Qt::AlignRight);
     auto* layout = new QHBoxLayout(page);
     layout->addWidget(group);
     layout->addLayout(right, 1);
@@ -186,11 +149,11 @@ QWidget* TPropsView::PreferencesPage()
     important->setAlignment(Qt::AlignCenter);
     auto* split = new QGroupBox(QStringLiteral(" Splitting binary files into multiple e-mails "));
     auto* row = new QHBoxLayout(split);
-    row->addWidget(Check(props_.chkNoSplit));
+    row->addWidget(MakeCheck(props_.chkNoSplit));
     row->addStretch();
-    QLineEdit* chunk = Edit(props_.medChunksize);
+    QLineEdit* chunk = MakeEdit(props_.medChunksize);
     chunk->setFixedWidth(49);
-    QLabel* chunkLabel = Label(props_.lblChunkSize, chunk);
+    QLabel* chunkLabel = MakeLabel(props_.lblChunkSize, chunk);
     chunkLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(chunkLabel);
     row->addWidget(chunk);
@@ -213,7 +176,7 @@ QWidget* TPropsView::AboutPage()
     text->setWordWrap(true);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(name);
-    layout->addWidget(Label(props_.lblVersion));
+    layout->addWidget(MakeLabel(props_.lblVersion));
     layout->addWidget(text);
     layout->addStretch();
     return page;

@@ -29,13 +29,6 @@ QPixmap BulbPicture()
     p.drawArc(QRectF(11, 6, 10, 10), 90 * 16, 90 * 16);
     return pix;
 }
-
-QPushButton* Button(TButton& model)
-{
-    auto* button = new QPushButton;
-    BindButton(model, button);
-    return button;
-}
 } // namespace
 
 TTipsView::TTipsView(TfrmTips& form) : TFormView(form)
@@ -73,10 +66,10 @@ TTipsView::TTipsView(TfrmTips& form) : TFormView(form)
     head->addWidget(title, 1);
 
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(Button(form.btnOk));
-    buttons->addWidget(Button(form.btnNext));
-    buttons->addWidget(Button(form.btnPrevious));
-    buttons->addWidget(Button(form.btnHelp));
+    buttons->addWidget(MakeButton(form.btnOk));
+    buttons->addWidget(MakeButton(form.btnNext));
+    buttons->addWidget(MakeButton(form.btnPrevious));
+    buttons->addWidget(MakeButton(form.btnHelp));
     buttons->addStretch();
 
     auto* body = new QHBoxLayout;

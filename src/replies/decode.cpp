@@ -35,18 +35,6 @@ std::string WithCrLf(const std::string& text)
     return out;
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return lines;
-}
 
 std::string JoinLines(const std::vector<std::string>& lines)
 {
@@ -177,7 +165,7 @@ void TfrmDecode::TakeFirstPart(const std::string& clip)
     // out of the place the decoder reads it from.
     std::string text = clip.substr(begin);
     for (std::string fixed; (fixed = ReplaceAll(text, "begin 0600 ", "begin 600 ")) != text;) text = fixed;
-    PartLines = SplitLines(Trim(text) + "\r\n");
+    PartLines = SplitCrLf(Trim(text) + "\r\n");
     if (complete) {
         WriteAndDecode();
         Close();
@@ -188,7 +176,7 @@ void TfrmDecode::TakeFirstPart(const std::string& clip)
 
 void TfrmDecode::TakeLaterPart(const std::string& clip)
 {
-    PartLines = SplitLines(JoinLines(PartLines) + Trim(clip) + "\r\n");
+    PartLines = SplitCrLf(JoinLines(PartLines) + Trim(clip) + "\r\n");
     if (clip.find("\r\n`\r\nend") == std::string::npos && clip.find("\r\n \r\nend") == std::string::npos) {
         ++ExpectedPart;
         return;
