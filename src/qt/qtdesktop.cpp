@@ -90,8 +90,8 @@ int QtDesktop::MessageDlg(const TMessageBox& box)
     }
     if (box.topmost) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     std::map<QAbstractButton*, int> results;
-    for (const auto& spec : kButtons)
-        if (box.buttons & spec.flag) results[dlg.addButton(Q(spec.text), spec.role)] = spec.result;
+    for (const auto& button : kButtons)
+        if (box.buttons & button.flag) results[dlg.addButton(Q(button.text), button.role)] = button.result;
     QPushButton* help = (box.buttons & mbHelp) ? dlg.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole) : nullptr;
     for (;;) {
         dlg.exec();
