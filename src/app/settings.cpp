@@ -56,8 +56,10 @@ void EnableQueueChoices(TfrmProps& form)
 bool CheckRequiredField(TfrmProps& form, TEdit& field, const TLabel& label)
 {
     if (!Trim(field.Text()).empty()) return true;
-    TopMessageBox("The required field, " + label.Caption() + " is empty", TMsgDlgType::mtError, mbOK | mbHelp,
-                  form, field.HelpContext());
+    // Above everything, as the window is still hidden; the caption keeps its
+    // accelerator, shown underlined.
+    Desk().MessageDlg({"The required field, " + label.Caption() + " is empty", TMsgDlgType::mtError, mbOK | mbHelp,
+                       field.HelpContext(), true, true});
     PlaceFormOnScreen(form, 0.5, 0.5);
     form.Show();
     form.PageControl1.SetActivePageIndex(TfrmProps::pgMyDetails);

@@ -45,13 +45,29 @@ QIcon TrayPicture(bool bright)
     return QIcon(pix);
 }
 
-struct ButtonSpec {
+// "&x" underlines x, "&&" is one "&"; everything else is escaped text.
+QString AccelCharsAsMarkup(const QString& text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        if (c == QLatin1Char('&') && i + 1 < text.size()) {
+            QChar next = text[++i];
+            out += next == QLatin1Char('&') ? QStringLiteral("&amp;") : "<u>" + QString(next).toHtmlEscaped() + "</u>";
+        } else {
+            out += QString(c).toHtmlEscaped();
+        }
+    }
+    return out.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}
+
+struct TButtonRow {
     unsigned flag;
     const char* text;
     int result;
     QMessageBox::ButtonRole role;
 };
-const ButtonSpec kButtons[] = {
+const TButtonRow kButtons[] = {
     {mbYes, "&Yes", mrYes, QMessageBox::YesRole},         {mbNo, "&No", mrNo, QMessageBox::NoRole},
     {mbOK, "OK", mrOk, QMessageBox::AcceptRole},          {mbCancel, "Cancel", mrCancel, QMessageBox::RejectRole},
     {mbAbort, "&Abort", mrAbort, QMessageBox::RejectRole}, {mbRetry, "&Retry", mrRetry, QMessageBox::AcceptRole},
@@ -80,7 +96,13 @@ int QtDesktop::MessageDlg(const TMessageBox& box)
 {
     QMessageBox dlg;
     dlg.setWindowTitle(Q(MessageTitle(box.type)));
-    dlg.setText(Q(box.text));
+    if (box.showAccelChar) {
+        dlg.setTextFormat(Qt::RichText);
+        dlg.setText(AccelCharsAsMarkup(Q(box.text)));
+    } else {
+        dlg.setTextFormat(Qt::PlainText);
+        dlg.setText(Q(box.text));
+    }
     switch (box.type) {
     case TMsgDlgType::mtWarning: dlg.setIcon(QMessageBox::Warning); break;
     case TMsgDlgType::mtError: dlg.setIcon(QMessageBox::Critical); break;

@@ -30,6 +30,9 @@ struct TMessageBox {
     // Kept above every other window while the box is up, so a question is
     // seen while the main window is hidden.
     bool topmost = false;
+    // "&" marks the next letter as an accelerator, shown underlined (for
+    // texts that quote a control's caption); otherwise "&" is shown as is.
+    bool showAccelChar = false;
 };
 
 // The dialog title of each kind.
