@@ -39,6 +39,8 @@ void OnModelChange(TControl& model, std::function<void()> sync)
 
 void BindCommon(TControl& model, QWidget* w)
 {
+    // Named after its model, so tests and accessibility tools can find it.
+    w->setObjectName(Q(model.Name()));
     OnModelChange(model, [&model, w] {
         w->setEnabled(model.Enabled());
         w->setVisible(model.Visible());

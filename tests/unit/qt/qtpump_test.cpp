@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTimer>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,7 +68,8 @@ TEST(TQtMailPump, ReadyOnEntryReturnsAtOnce)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Widgets for the window tests; the offscreen platform needs no display.
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
