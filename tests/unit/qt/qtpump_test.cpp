@@ -68,7 +68,9 @@ TEST(TQtMailPump, ReadyOnEntryReturnsAtOnce)
 
 int main(int argc, char** argv)
 {
-    // Widgets for the window tests; the offscreen platform needs no display.
+    // Widgets for the window tests, on the offscreen platform: no display is
+    // needed, also when ctest lists the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
