@@ -8,7 +8,8 @@ from harness import DisplayTestCase, ProgramFolder
 
 class Life(DisplayTestCase):
     def setUp(self):
-        self.folder = ProgramFolder()
+        # Only the program itself, as in an empty folder it was copied into.
+        self.folder = ProgramFolder(copy_data=False)
         self.folder.write_settings("[General]\nEmail=me@example.org\n[Servers]\nSMTP=127.0.0.1\n")
 
     def tearDown(self):
