@@ -5,4 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --run-only
 scripts/build.sh
-exec build/tolvar "$@"
+# From its own folder: the one-time test message leaves its flag file in
+# the current folder.
+cd build
+exec ./tolvar "$@"

@@ -6,4 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh
 cd build
+if ! ctest -N | grep -q "Total Tests: [1-9]"; then
+  echo "No tests were built (is GoogleTest installed?)" >&2
+  exit 1
+fi
 ctest --output-on-failure --timeout 600
