@@ -10,14 +10,6 @@
 
 namespace {
 
-std::string HostName()
-{
-    std::string name;
-    Winsock().LoadWinsock();
-    Winsock().gethostname(name);
-    return name;
-}
-
 // A request mail as the program builds one.
 void FillRequest(TmsMessage& m)
 {

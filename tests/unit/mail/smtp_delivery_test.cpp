@@ -11,14 +11,6 @@
 
 namespace {
 
-std::string HostName()
-{
-    std::string name;
-    Winsock().LoadWinsock();
-    Winsock().gethostname(name);
-    return name;
-}
-
 const std::string kRequestHeader =
     "From:      <user@example.org>\r\n"
     "To:        <robot@bymail.test>\r\n"

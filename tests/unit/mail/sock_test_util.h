@@ -11,6 +11,15 @@
 #include "mail/agsocket.h"
 #include "mail/agwsock.h"
 
+// The name the client gives with HELO.
+inline std::string HostName()
+{
+    std::string name;
+    Winsock().LoadWinsock();
+    Winsock().gethostname(name);
+    return name;
+}
+
 // Records the events of a socket component as short texts, in order.
 struct TEventLog {
     std::vector<std::string> events;
