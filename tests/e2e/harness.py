@@ -4,6 +4,7 @@ Every process started here is stopped by its process id, and every wait is
 bounded, so a failing program never hangs the test run.
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -128,6 +129,31 @@ class ProgramFolder:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
+STAMP = {
+    b"Date": re.compile(rb"Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-3][0-9] "
+                        rb"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} "
+                        rb"[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [-+][0-9]{4}\r\n"),
+    b"Message-ID": re.compile(rb"Message-ID: <[0-9a-f]+\.[0-9a-f]+\.[0-9a-f]{16}@[A-Za-z0-9.-]+>\r\n"),
+}
+
+
+def without_stamp(mail):
+    """The mail without its Date: and Message-ID: lines, which differ from
+    mail to mail. Each must be in the header once and in its proper form; if
+    not, "!bad <name>" is added to the header so comparisons fail."""
+    head, sep, rest = mail.partition(b"\r\n\r\n")
+    head = b"\n" + head + b"\r\n"
+    for name, pattern in STAMP.items():
+        start = b"\n" + name + b": "
+        at = head.find(start)
+        match = pattern.match(head, at + 1) if at >= 0 and head.count(start) == 1 else None
+        if match:
+            head = head[:at + 1] + head[match.end():]
+        else:
+            head += b"!bad " + name + b"\r\n"
+    return head[1:-2] + sep + rest
+
+
 class SmtpSink:
     """Debian's aiosmtpd storing each mail in a folder (tests/support/smtpsink.py)."""
 
@@ -163,7 +189,8 @@ class SmtpSink:
             self.proc.stdout.close()
 
     def mails(self):
-        """[(envelope dict, data bytes)] in order of arrival."""
+        """[(envelope dict, data bytes)] in order of arrival; the data without
+        its Date: and Message-ID: lines (see without_stamp)."""
         out = []
         for name in sorted(os.listdir(self.folder)):
             if not name.endswith(".env"):
@@ -178,7 +205,7 @@ class SmtpSink:
                     else:
                         env[key.lower()] = value
             with open(base + ".data", "rb") as f:
-                out.append((env, f.read()))
+                out.append((env, without_stamp(f.read())))
         return out
 
     def wait_mails(self, count, timeout=10):

@@ -305,7 +305,7 @@ TEST(MessageWriter, WritesFromTheStreamStart)
     m.SaveToStream(out);
     std::string first = out.str();
     m.SaveToStream(out);
-    EXPECT_EQ(out.str(), first);
+    EXPECT_EQ(WithoutStamp(out.str()), WithoutStamp(first));
     EXPECT_EQ(first.substr(0, 5), "From:");
 }
 

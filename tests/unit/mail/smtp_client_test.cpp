@@ -7,6 +7,7 @@
 #include "mail/sockerrors.h"
 #include "sock_test_util.h"
 #include "support/hostileserver.h"
+#include "support/mailstamp.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ protected:
         FillRequest(copy);
         std::ostringstream out;
         copy.SaveToStream(out);
-        return out.str() + "\r\n";
+        return WithoutStamp(out.str()) + "\r\n";
     }
     // The commands the client sent, in order.
     static std::vector<std::string> Commands(const THostileServer& server, size_t connection = 0)
@@ -70,13 +71,16 @@ TEST_F(SmtpDialogue, UnusualButValidServersTakeTheMail)
         std::vector<std::string> helos;
     };
     const Case cases[] = {
-        {"multi-line greeting", {{"GREETING", "220-first\r\n220-second line\r\n220 third\r\n"}}, {"HELO " + host}},
+        {"multi-line greeting", {{"GREETING", "220-first\r\n220-second line\r\n220 third\r\n"}}, {"EHLO " + host}},
         // A waiting server after "250 " would end in a time-out.
-        {"blank after the code ends a reply", {{"HELO", "250 \r\n"}}, {"HELO " + host}},
-        {"host name refused, plain HELO taken", {{"HELO " + host, "501 5.5.4 bad name\r\n"}}, {"HELO " + host, "HELO"}},
-        {"reply line of kilobytes", {{"HELO", longLine + longLine + "250 done\r\n"}}, {"HELO " + host}},
-        {"no 221 after QUIT", {{"QUIT", kClose}}, {"HELO " + host}},
-        {"several CRs and bare LF", {{"MAIL", "250 ok\r\r\r\n"}, {"RCPT", "250 ok\n"}}, {"HELO " + host}},
+        {"blank after the code ends a reply", {{"EHLO", "250 \r\n"}}, {"EHLO " + host}},
+        {"EHLO unknown, HELO taken", {{"EHLO", "502 5.5.2 unknown\r\n"}}, {"EHLO " + host, "HELO " + host}},
+        {"EHLO unknown, host name refused, plain HELO taken",
+         {{"EHLO", "500 what\r\n"}, {"HELO " + host, "501 5.5.4 bad name\r\n"}},
+         {"EHLO " + host, "HELO " + host, "HELO"}},
+        {"reply line of kilobytes", {{"EHLO", longLine + longLine + "250 done\r\n"}}, {"EHLO " + host}},
+        {"no 221 after QUIT", {{"QUIT", kClose}}, {"EHLO " + host}},
+        {"several CRs and bare LF", {{"MAIL", "250 ok\r\r\r\n"}, {"RCPT", "250 ok\n"}}, {"EHLO " + host}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -92,7 +96,7 @@ TEST_F(SmtpDialogue, UnusualButValidServersTakeTheMail)
         for (const char* line : {"MAIL FROM:<user@example.org>", "RCPT TO:<robot@bymail.test>", "DATA", "QUIT"})
             expected.push_back(line);
         EXPECT_EQ(Commands(server), expected);
-        EXPECT_EQ(server.Data()[0], ExpectedData());
+        EXPECT_EQ(WithoutStamp(server.Data()[0]), ExpectedData());
     }
 }
 
@@ -111,9 +115,11 @@ TEST_F(SmtpDialogue, RefusalsAndHangUpsFailTheSendWithTheirOwnText)
         {"bare code", {{"MAIL", "250\r\n"}}, "250", true},
         {"refused recipient", {{"RCPT", "550 5.1.1 <robot@bymail.test>: Recipient address rejected\r\n"}},
          "550 5.1.1 <robot@bymail.test>: Recipient address rejected", true},
-        {"both HELOs refused", {{"HELO", "501 go away\r\n"}}, "501 go away", false},
+        {"both HELOs refused", {{"EHLO", "502 no\r\n"}, {"HELO", "501 go away\r\n"}}, "501 go away", false},
+        // Only a 5xx means "say HELO instead"; a 4xx is a refusal.
+        {"EHLO deferred", {{"EHLO", "421 4.3.2 busy\r\n"}}, "421 4.3.2 busy", false},
         {"DATA deferred", {{"DATA", "451 4.3.0 try later\r\n"}}, "451 4.3.0 try later", true},
-        {"closed instead of answering HELO", {{"HELO", kClose}}, cut, false},
+        {"closed instead of answering EHLO", {{"EHLO", kClose}}, cut, false},
         {"closed instead of answering MAIL", {{"MAIL", kClose}}, cut, false},
         {"closed in a multi-line reply", {{"RCPT", "250-one\r\n" + kClose}}, cut, false},
         {"closed after the data's dot", {{".", kClose}}, cut, false},
@@ -140,8 +146,8 @@ TEST_F(SmtpDialogue, RefusalsAndHangUpsFailTheSendWithTheirOwnText)
 
 TEST_F(SmtpDialogue, SilentServerTimesOutAndNothingIsSentAfter)
 {
-    // Silent at the greeting, or at the first HELO (no second HELO then).
-    for (const char* step : {"GREETING", "HELO"}) {
+    // Silent at the greeting, or at EHLO (no HELO then).
+    for (const char* step : {"GREETING", "EHLO"}) {
         SCOPED_TRACE(step);
         log.events.clear();
         THostileServer server([&](THostileConnection& conn, int) { PlaySmtp(conn, {{step, kSilent}}); });
@@ -155,7 +161,7 @@ TEST_F(SmtpDialogue, SilentServerTimesOutAndNothingIsSentAfter)
                   (std::vector<std::string>{"Open", "Connected", "Error Operation timed out", "Closing", "Closed"}));
         EXPECT_FALSE(smtp.Connected());
         ASSERT_TRUE(server.WaitForFinished(1));
-        auto expected = std::string(step) == "HELO" ? std::vector<std::string>{"HELO " + HostName()}
+        auto expected = std::string(step) == "EHLO" ? std::vector<std::string>{"EHLO " + HostName()}
                                                     : std::vector<std::string>{};
         EXPECT_EQ(Commands(server), expected);
     }
@@ -189,7 +195,7 @@ TEST_F(SmtpDialogue, SuccessfulSendFiresEventsInOrderAndSendsEveryEnvelopeAddres
                                                 "MailSent", "Closing", "Closed"}));
     ASSERT_TRUE(server.WaitForFinished(1));
     EXPECT_EQ(Commands(server), (std::vector<std::string>{
-                                    "HELO " + HostName(),
+                                    "EHLO " + HostName(),
                                     "MAIL FROM:<user@example.org>",
                                     "RCPT TO:<robot@bymail.test>",
                                     "RCPT TO:<second@bymail.test>",
@@ -211,7 +217,7 @@ TEST_F(SmtpDialogue, MessageThatCannotBeSentNeverReachesTheEnvelope)
     EXPECT_FALSE(log.Has("Prepare"));
     EXPECT_EQ(Errors(), std::vector<std::string>{});
     ASSERT_TRUE(server.WaitForFinished(1));
-    EXPECT_EQ(Commands(server), (std::vector<std::string>{"HELO " + HostName(), "QUIT"}));
+    EXPECT_EQ(Commands(server), (std::vector<std::string>{"EHLO " + HostName(), "QUIT"}));
 
     smtp.SetMailMessage(nullptr);
     EXPECT_EQ(MessageOf<ESocketError>([&] { smtp.Send(); }), "MailMessage property must be assigned");
@@ -234,7 +240,7 @@ TEST_F(SmtpDialogue, FailedQuitStillReleasesTheSocketForTheNextSend)
     EXPECT_NO_THROW(smtp.Send());
     EXPECT_TRUE(log.Has("MailSent"));
     ASSERT_TRUE(server.WaitForFinished(2));
-    EXPECT_EQ(server.Data()[1], ExpectedData());
+    EXPECT_EQ(WithoutStamp(server.Data()[1]), ExpectedData());
 }
 
 TEST_F(SmtpDialogue, OnErrorRewritesTheRefusalTheCallerSees)
