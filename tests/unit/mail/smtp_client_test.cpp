@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <thread>
 
 #include "mail/msmsg.h"
 #include "mail/mssmtp.h"
@@ -164,6 +166,67 @@ TEST_F(SmtpDialogue, SilentServerTimesOutAndNothingIsSentAfter)
         auto expected = std::string(step) == "EHLO" ? std::vector<std::string>{"EHLO " + HostName()}
                                                     : std::vector<std::string>{};
         EXPECT_EQ(Commands(server), expected);
+    }
+}
+
+TEST_F(SmtpDialogue, EndlessRepliesEndAtTheTimeOutOrTheirBoundAndCancelIsHeardBetweenLines)
+{
+    using namespace std::chrono;
+    std::string lines;
+    for (int i = 0; i < 60; ++i) lines += "220-more\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(THostileConnection&)> greet;
+        std::string error;
+    };
+    const Case cases[] = {
+        // One line every 50 ms for 3 s: each line alone would be in time.
+        {"continuation lines without end", [&](THostileConnection& c) { c.SendInPieces(lines, 10, 50ms); },
+         "Operation timed out"},
+        {"line without a line end", [](THostileConnection& c) { c.SendInPieces(std::string(100000, 'x'), 1000, 20ms); },
+         "Operation timed out"},
+        {"more lines than any reply has",
+         [](THostileConnection& c) {
+             std::string flood;
+             for (size_t i = 0; i <= TmsSMTP::kMaxReplyLines; ++i) flood += "220-flood\r\n";
+             c.Send(flood);
+             c.WaitForClose();
+         },
+         "The server's reply is too long"},
+        {"more bytes than any reply has",
+         [](THostileConnection& c) {
+             std::string line = "220-" + std::string(60000, 'b') + "\r\n";
+             for (int i = 0; i < 6; ++i) c.Send(line);
+             c.WaitForClose();
+         },
+         "The server's reply is too long"},
+        {"cancel between two lines",
+         [](THostileConnection& c) {
+             c.Send("220-first\r\n");
+             std::this_thread::sleep_for(300ms);
+             c.Send("220 second\r\n");
+             c.WaitForClose();
+         },
+         "Operation has been canceled"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        THostileServer server([&](THostileConnection& conn, int) { c.greet(conn); }, 15s);
+        smtp.SetServer(server.Address());
+        smtp.SetTimeOut(1);
+        smtp.OnLineReceived = [&](TagSocket& s, const std::string& line) {
+            if (line == "220-first") s.Cancel();
+        };
+        auto start = steady_clock::now();
+        std::string error;
+        try {
+            smtp.Connect();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, c.error);
+        EXPECT_LT(steady_clock::now() - start, 3s);
+        EXPECT_FALSE(smtp.Connected());
     }
 }
 
