@@ -5,6 +5,8 @@
 #include "core/error.h"
 #include "core/fileutil.h"
 #include "core/localroot.h"
+#include "mail/mailstrings.h"
+#include "mail/sockerrors.h"
 #include "replies/decode.h"
 #include "requests/catalogue.h"
 #include "replies/update.h"
@@ -86,7 +88,17 @@ void TfrmProps::WireRequests()
     dispatcher.PrepareRequest = [this](const std::string& url) {
         TRequestSource source{cboHTTPServersPages.Text(), cboHTTPServersBinary.Text(), cboFTPservers.Text(),
                               txtEmail.Text(),           txtSMTP.Text(),              lists.NewestHistoryLine()};
-        return PrepareRequest(url, source, msMessage1, msSMTP1);
+        if (!PrepareRequest(url, source, msMessage1, msSMTP1)) return false;
+        ApplySmtpLogin(*this);
+        return true;
+    };
+    msSMTP1.OnPassword = [this](TagSocket&) { return passwords.Password(SmtpLogin(*this)); };
+    // A refused password is not offered again: the next login asks anew.
+    msSMTP1.OnError = [this](TagSocket&, std::string& msg) {
+        if (msg.rfind(MailString(smLoginRefused), 0) == 0) passwords.Forget(SmtpLogin(*this));
+    };
+    passwords.AskPassword = [](const std::string& prompt, std::string& password) {
+        return Desk().AskPassword(prompt, password);
     };
     dispatcher.UserAddress = [this] { return txtEmail.Text(); };
     dispatcher.DistributionTag = [] { return Prefs().distributionTag; };

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/secrets.h"
 #include "intake/capture.h"
 #include "intake/dispatch.h"
 #include "intake/histqueue.h"
@@ -43,6 +44,8 @@ public:
     // The settings pages' handlers (app/settings.cpp).
     void txtEmailChange();
     void txtSMTPChange();
+    void cboSMTPSecurityChange();
+    void txtSMTPPasswordCommandChange();
     void optEnabledClick();
     void chkShowTipsClick();
     void chkNeverClick();
@@ -95,6 +98,19 @@ public:
     TEdit txtEmail{"txtEmail"};
     TLabel lblSMTP{"lblSMTP", "&SMTP server address"};
     TEdit txtSMTP{"txtSMTP"};
+    // How to reach a provider's server: encryption and login.
+    TLabel lblSMTPSecurity{"lblSMTPSecurity", "Securi&ty"};
+    TComboBox cboSMTPSecurity{"cboSMTPSecurity"};
+    enum Security { secNone, secStartTLS, secTLS };
+    TLabel lblSMTPUser{"lblSMTPUser", "User &name"};
+    TEdit txtSMTPUser{"txtSMTPUser"};
+    TLabel lblSMTPPasswordCommand{"lblSMTPPasswordCommand", "Pass&word command"};
+    TEdit txtSMTPPasswordCommand{"txtSMTPPasswordCommand"};
+    TCheckBox chkRememberPassword{"chkRememberPassword", "Remem&ber password"};
+    TCheckBox chkPlainLogin{"chkPlainLogin", "Allow login without encr&yption"};
+    // The user (or the settings file) has chosen the security; until then it
+    // follows the port typed with the server (587 STARTTLS, 465 SSL/TLS).
+    bool smtpSecurityChosen = false;
 
     // " Servers "
     TLabel lblPages{"lblPages", "Http (www) server for &pages"};
@@ -148,6 +164,8 @@ public:
     TmsSMTP msSMTP1;
     THistoryQueue lists{lstHistory, lstQueue, chkNever};
     TDispatcher dispatcher{msMessage1, msSMTP1, lists};
+    // The login password: command, memory, Secret Service or the box.
+    TPasswordSource passwords{MakeKeyring()};
     TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL}, lists,
                      dispatcher};
 

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -341,3 +343,14 @@ void QtDesktop::ActivatePreviousInstance(const std::string& name)
 }
 
 void QtDesktop::SetActivateHandler(std::function<void()> handler) { activateHandler_ = std::move(handler); }
+
+bool QtDesktop::AskPassword(const std::string& prompt, std::string& password)
+{
+    bool ok = false;
+    // Kept in memory only: the text goes straight to the caller.
+    QString text = QInputDialog::getText(nullptr, QStringLiteral("Tolvar"), Q(prompt), QLineEdit::Password,
+                                         QString(), &ok);
+    if (ok) password = S(text);
+    text.fill(QChar(0));
+    return ok;
+}

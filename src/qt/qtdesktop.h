@@ -52,6 +52,7 @@ public:
     bool ClaimSingleInstance(const std::string& name) override;
     void ActivatePreviousInstance(const std::string& name) override;
     void SetActivateHandler(std::function<void()> handler) override;
+    bool AskPassword(const std::string& prompt, std::string& password) override;
 
 private:
     void ApplyTray(const TTrayIconState& state);

@@ -106,6 +106,15 @@ public:
     virtual void ActivatePreviousInstance(const std::string& name) = 0;
     // Called in the running copy when a later start asked it to come forward.
     virtual void SetActivateHandler(std::function<void()> handler) = 0;
+
+    // A modal box asking for a password (typed hidden); false when the user
+    // cancelled it. Without a window system there is no one to ask.
+    virtual bool AskPassword(const std::string& prompt, std::string& password)
+    {
+        (void)prompt;
+        (void)password;
+        return false;
+    }
 };
 
 Desktop& Desk();
