@@ -101,6 +101,7 @@ void TfrmProps::WireRequests()
         return Desk().AskPassword(prompt, password);
     };
     dispatcher.UserAddress = [this] { return txtEmail.Text(); };
+    dispatcher.WillBeQueued = [this](const std::string& url) { return lists.WillBeQueued(url); };
     dispatcher.DistributionTag = [] { return Prefs().distributionTag; };
     lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
