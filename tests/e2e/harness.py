@@ -70,6 +70,7 @@ class ProgramFolder:
     and runtime folders, as a user who copied the program would have."""
 
     def __init__(self, copy_data=True):
+        self.extra_env = {}
         self.tmp = tempfile.mkdtemp(prefix="tolvar-e2e-")
         self.root = os.path.join(self.tmp, "prog") + "/"
         os.makedirs(self.root)
@@ -102,6 +103,7 @@ class ProgramFolder:
         env.update({"DISPLAY": display, "XDG_CONFIG_HOME": self.config,
                     "XDG_RUNTIME_DIR": self.runtime, "QT_QPA_PLATFORM": "xcb",
                     "LC_ALL": "C"})
+        env.update(self.extra_env)
         env.pop("WAYLAND_DISPLAY", None)
         return env
 
@@ -159,15 +161,16 @@ class SmtpSink:
 
     SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "smtpsink.py")
 
-    def __init__(self, port=0):
+    def __init__(self, port=0, options=()):
         self.folder = tempfile.mkdtemp(prefix="tolvar-sink-")
         self.proc = None
+        self.options = list(options)
         self.start(port)
 
     def start(self, port=0):
         self.proc = subprocess.Popen(
             ["/usr/bin/python3", self.SCRIPT, "--host", "127.0.0.1", "--port", str(port),
-             "--folder", self.folder], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+             "--folder", self.folder] + self.options, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         line = b""
         deadline = time.monotonic() + 15
         import select
@@ -187,6 +190,14 @@ class SmtpSink:
         stop_process(self.proc)
         if self.proc and self.proc.stdout:
             self.proc.stdout.close()
+
+    def events(self):
+        """What the server saw: "MAIL addr", "AUTH user MECHANISM ok|refused"."""
+        try:
+            with open(os.path.join(self.folder, "events.log"), encoding="utf-8") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
 
     def mails(self):
         """[(envelope dict, data bytes)] in order of arrival; the data without
