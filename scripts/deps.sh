@@ -9,9 +9,15 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xclip xdotool x11-utils xauth
   python3 python3-aiosmtpd msmtp procps
+  libssl-dev
+  libsecret-1-dev
+  openssl
+  python3-cryptography
 )
 if [ "${1:-}" = "--run-only" ]; then
-  packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev)
+  packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
+    libssl-dev
+    libsecret-1-dev)
 fi
 
 missing=()
