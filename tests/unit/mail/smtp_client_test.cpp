@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "mail/msmsg.h"
+#include "mail/pollpump.h"
 #include "mail/mssmtp.h"
 #include "mail/sockerrors.h"
 #include "sock_test_util.h"
@@ -227,6 +228,47 @@ TEST_F(SmtpDialogue, EndlessRepliesEndAtTheTimeOutOrTheirBoundAndCancelIsHeardBe
         EXPECT_EQ(error, c.error);
         EXPECT_LT(steady_clock::now() - start, 3s);
         EXPECT_FALSE(smtp.Connected());
+    }
+}
+
+TEST_F(SmtpDialogue, TlsHandshakeEndsAtTheTimeOutOnCancelOrWithTheReason)
+{
+    using namespace std::chrono;
+    struct Case {
+        const char* what;
+        TSmtpSecurity security;
+        std::map<std::string, std::string> replies;
+        bool cancel;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"silent server", ssTLS, {{"GREETING", kSilent}}, false, "Operation timed out"},
+        {"cancel during the handshake", ssTLS, {{"GREETING", kSilent}}, true, "Operation has been canceled"},
+        {"plain text where TLS was expected", ssTLS, {}, false, "TLS failed: wrong version number"},
+        {"STARTTLS accepted, then plain text", ssStartTLS,
+         {{"EHLO", "250-hostile.test\r\n250 STARTTLS\r\n"}, {"STARTTLS", "220 go ahead\r\n220 plain\r\n"}},
+         false, "TLS failed: wrong version number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        THostileServer server([&](THostileConnection& conn, int) { PlaySmtp(conn, c.replies); });
+        TPollPump pump;
+        smtp.SetPump(&pump);
+        smtp.SetServer(server.Address());
+        smtp.SetSecurity(c.security);
+        smtp.SetTimeOut(1);
+        if (c.cancel) pump.Post([&] { smtp.Cancel(); }, 200ms);
+        auto start = steady_clock::now();
+        std::string error;
+        try {
+            smtp.Connect();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, c.error);
+        EXPECT_LT(steady_clock::now() - start, c.cancel ? 800ms : 3000ms);
+        EXPECT_FALSE(smtp.Connected());
+        smtp.SetPump(nullptr);
     }
 }
 
