@@ -48,6 +48,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     chkNoSplit.SetHelpContext(7550);
     lblChunkSize.SetHelpContext(7550);
     medChunksize.SetHelpContext(7550);
+    chkCaptureHttps.SetHelpContext(7550);
     popHistory.Items = {&mnuShowDetail, &mnuDeletefromHistory, &mnuRequestAgain, &mnuHelp};
     popQueue.Items = {&Delete1, &RequestNow1, &DeleteAll1};
     lblVersion.SetCaption(VersionText());
@@ -91,6 +92,7 @@ void TfrmProps::WireRequests()
     dispatcher.UserAddress = [this] { return txtEmail.Text(); };
     dispatcher.DistributionTag = [] { return Prefs().distributionTag; };
     lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    lists.RequestRefused = [this] { return dispatcher.Refused(); };
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
     capture.DetailsComplete = [this] { return detailsComplete_; };
     capture.ProcessUpdateFile = [this](const std::string& text) {

@@ -128,6 +128,7 @@ public:
     TCheckBox chkNoSplit{"chkNoSplit", "&Don't split"};
     TLabel lblChunkSize{"lblChunkSize", "Chun&ksize (Kbytes)"};
     TEdit medChunksize{"medChunksize"};
+    TCheckBox chkCaptureHttps{"chkCaptureHttps", "Capture https:// URLs"};
 
     // " About "
     TLabel lblVersion{"lblVersion"};
@@ -148,8 +149,9 @@ public:
     TmsSMTP msSMTP1;
     THistoryQueue lists{lstHistory, lstQueue, chkNever};
     TDispatcher dispatcher{msMessage1, msSMTP1, lists};
-    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL}, lists,
-                     dispatcher};
+    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL,
+                     chkCaptureHttps},
+                    lists, dispatcher};
 
 private:
     void WireRequests();
