@@ -197,6 +197,24 @@ void TfrmProps::FormCreate()
     TfrmTips unseen([this] { SaveTipSettings(*this); });
 }
 
+bool TfrmProps::CreateWithoutWindow()
+{
+    created_ = true;
+    ResetProcessState();
+    InstallExceptionHandler();
+    msSMTP1.SetLogFileName(LocalRoot() + "SMTP.LOG");
+    LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this);
+    lists.LoadFiles();
+    LoadSettings(*this);
+    // Naming the URL on the command line is the confirmation; nothing here
+    // is saved, so the stored choice stays.
+    optConfirm.SetItemIndex(2);
+    FillPreferencesPage(*this);
+    ApplyPreferences(*this);
+    detailsComplete_ = CheckRequiredFields(*this);
+    return detailsComplete_ && btnOk.Enabled();
+}
+
 TTipsHooks TfrmProps::TipsHooks()
 {
     return {[this] { SaveTipSettings(*this); }, [this](bool active) { TaskIcon1.SetActive(active); }};

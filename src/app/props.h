@@ -26,6 +26,10 @@ public:
     // false when this copy must end at once (another copy runs).
     bool JustOne32(bool previousInstanceExists);
     void FormCreate();
+    // The start of `tolvar request` when no copy runs: catalogue, lists and
+    // settings as FormCreate reads them, without clipboard, tray or tips.
+    // False (reported) when no request can be sent.
+    bool CreateWithoutWindow();
     void FormDestroy();
     void Timer1Timer();
     void FormResize();
