@@ -22,23 +22,25 @@ namespace {
 constexpr auto kLockWait = std::chrono::minutes(5);
 constexpr auto kLockRetry = std::chrono::milliseconds(200);
 
-const char* const kUsage =
-    "Usage: tolvar [/s] [/p] [/i]\n"
-    "       tolvar request URL...\n"
-    "       tolvar --help | --version\n"
-    "\n"
-    "Without a verb Tolvar starts behind its tray icon and requests the URLs\n"
-    "copied to the clipboard (/s: no tip at start, /p: open the window at start,\n"
-    "/i: start invisible).\n"
-    "\n"
-    "request  mails a request for each URL as if it had been copied: through\n"
-    "         the running Tolvar, or, when none runs, itself with the stored\n"
-    "         settings (a request that cannot be sent waits in the queue).\n"
-    "         Prints one line per URL: sent, queued, duplicate, refused or\n"
-    "         failed, the URL and why. Exit status 0 when every URL was sent\n"
-    "         or queued, 1 otherwise, 2 for a usage error.\n";
+const char* const kUsage = "Usage: tolvar [/s] [/p] [/i]\n"
+                           "       tolvar request URL...\n"
+                           "       tolvar --help | --version\n"
+                           "\n"
+                           "Without a verb Tolvar starts behind its tray icon and requests the URLs\n"
+                           "copied to the clipboard (/s: no tip at start, /p: open the window at start,\n"
+                           "/i: start invisible).\n"
+                           "\n"
+                           "request  mails a request for each URL as if it had been copied: through\n"
+                           "         the running Tolvar, or, when none runs, itself with the stored\n"
+                           "         settings (a request that cannot be sent waits in the queue).\n"
+                           "         Prints one line per URL: sent, queued, duplicate, refused or\n"
+                           "         failed, the URL and why. Exit status 0 when every URL was sent\n"
+                           "         or queued, 1 otherwise, 2 for a usage error.\n";
 
-bool SentOrQueued(const std::string& word) { return word == "sent" || word == "queued"; }
+bool SentOrQueued(const std::string& word)
+{
+    return word == "sent" || word == "queued";
+}
 
 // One line per URL, whatever the URL holds.
 std::string OneLine(std::string text)
@@ -78,6 +80,9 @@ int ThroughRunningCopy(const std::vector<std::string>& urls, TInstanceChannel& c
 
 int WithoutWindow(const std::vector<std::string>& urls, std::ostream& out, std::ostream& err)
 {
+    // History lines and the log use the user's date and time formats.
+    std::setlocale(LC_TIME, "");
+    SetLocalRoot(ExecutableFolder());
     TNoWindowDesktop desktop(err);
     SetErrorBox([&err](const std::string& text, int, bool) { err << "tolvar: " << text << "\n"; });
     LogDebug("Started Tolvar without a window for the command line");
@@ -142,9 +147,6 @@ int RunCommandLine(const std::vector<std::string>& args, TInstanceChannel& chann
         err << "tolvar: request needs at least one URL\n" << kUsage;
         return 2;
     }
-    // History lines and the log use the user's date and time formats.
-    std::setlocale(LC_TIME, "");
-    SetLocalRoot(ExecutableFolder());
     return Request(urls, channel, out, err);
 }
 

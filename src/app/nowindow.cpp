@@ -1,8 +1,14 @@
 #include "app/nowindow.h"
 
-TNoWindowDesktop::TNoWindowDesktop(std::ostream& err) : err_(err) { SetDesktop(this); }
+TNoWindowDesktop::TNoWindowDesktop(std::ostream& err) : err_(err)
+{
+    SetDesktop(this);
+}
 
-TNoWindowDesktop::~TNoWindowDesktop() { SetDesktop(nullptr); }
+TNoWindowDesktop::~TNoWindowDesktop()
+{
+    SetDesktop(nullptr);
+}
 
 int TNoWindowDesktop::MessageDlg(const TMessageBox& box)
 {

@@ -23,7 +23,10 @@ std::string InstanceBase(const std::string& name)
     return folder + name + "-" + std::to_string(getuid());
 }
 
-QString Local(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+QString Local(const std::string& s)
+{
+    return QString::fromLocal8Bit(s.c_str());
+}
 } // namespace
 
 std::unique_ptr<QLockFile> ClaimInstanceLock(const std::string& name)
@@ -34,7 +37,10 @@ std::unique_ptr<QLockFile> ClaimInstanceLock(const std::string& name)
     return lock;
 }
 
-std::string InstanceSocketPath(const std::string& name) { return InstanceBase(name) + ".sock"; }
+std::string InstanceSocketPath(const std::string& name)
+{
+    return InstanceBase(name) + ".sock";
+}
 
 TInstanceServer::TInstanceServer(const std::string& socketPath, std::function<void()> onActivate)
     : server_(std::make_unique<QLocalServer>()), onActivate_(std::move(onActivate))
@@ -78,7 +84,7 @@ void TInstanceServer::Serve(QLocalSocket* socket)
             continue;
         }
         if (!command.startsWith("request ")) {
-            socket->read(eol + 1);   // a later version's message: not ours to answer
+            socket->read(eol + 1); // a later version's message: not ours to answer
             continue;
         }
         bool ok = false;
@@ -148,7 +154,10 @@ bool TQtInstanceChannel::Claim()
     return lock_ != nullptr;
 }
 
-bool TQtInstanceChannel::Connect() { return client_.Connect(InstanceSocketPath(name_), 1000); }
+bool TQtInstanceChannel::Connect()
+{
+    return client_.Connect(InstanceSocketPath(name_), 1000);
+}
 
 std::optional<std::string> TQtInstanceChannel::Request(const std::string& url)
 {
