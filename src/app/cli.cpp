@@ -152,6 +152,7 @@ int RunCommandLine(const std::vector<std::string>& args, TInstanceChannel& chann
 
 std::string AnswerRequest(TfrmProps& props, const std::string& url)
 {
+    LogDebug("Requested from the command line: " + OneLine(url));
     TCaptureOutcome outcome{TCaptureResult::Failed, "the request stopped with an error"};
     RunGuarded(props, [&] { outcome = props.capture.RequestUrl(url); });
     return AnswerLine(outcome);

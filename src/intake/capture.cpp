@@ -188,9 +188,17 @@ TCaptureOutcome TCapture::SendNow(const std::string& url)
         return {TCaptureResult::Sent, ""};
     }
     // Nothing to send is no failure to retry: it stays out of the queue.
-    if (dispatcher_.Refused()) return {TCaptureResult::Refused, "no request can be made of it"};
+    if (dispatcher_.Refused()) return {TCaptureResult::Refused, RefusalReason(url)};
     if (lists_.QueueSending()) return {TCaptureResult::Failed, "sending failed"};
     return Queue(url, "sending failed");
+}
+
+// Composition's grounds, as far as they can be told from outside.
+std::string TCapture::RefusalReason(const std::string& url) const
+{
+    if (url.find_first_of(" \r\n") != std::string::npos) return "it holds a blank or a line break";
+    if (THistoryQueue::UrlPart(lists_.NewestHistoryLine()) == url) return "it was requested a moment ago";
+    return "no robot takes it";
 }
 
 bool TCapture::ConfirmRequest(const std::string& url, const std::string& prefix)

@@ -76,6 +76,7 @@ private:
     TCaptureOutcome SendNow(const std::string& url);
     TCaptureOutcome Queue(const std::string& url, const std::string& why);
     void LogNotCaptured(const std::string& text, const std::string& reason);
+    std::string RefusalReason(const std::string& url) const;
     TCaptureControls c_;
     THistoryQueue& lists_;
     TDispatcher& dispatcher_;

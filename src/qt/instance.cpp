@@ -1,6 +1,7 @@
 #include "qt/instance.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -15,17 +16,18 @@ constexpr qint64 kMaxRequestBytes = 64 * 1024;
 // A request may wait on a question box or a slow server in the running copy.
 constexpr int kAnswerTimeoutMs = 15 * 60 * 1000;
 
+QString Local(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+
 std::string InstanceBase(const std::string& name)
 {
     const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = (dir && *dir) ? dir : "/tmp";
+    std::string folder = (dir && *dir) ? dir : "";
+    // A script run from cron or ssh often lacks the variable; the session's
+    // folder still names the same lock as the running copy's.
+    std::string session = "/run/user/" + std::to_string(getuid());
+    if (folder.empty()) folder = QFileInfo(Local(session)).isDir() ? session : "/tmp";
     if (folder.back() != '/') folder += '/';
     return folder + name + "-" + std::to_string(getuid());
-}
-
-QString Local(const std::string& s)
-{
-    return QString::fromLocal8Bit(s.c_str());
 }
 } // namespace
 

@@ -180,6 +180,7 @@ TEST_F(Dispatch, RefusedCompositionIsNoSuccess)
                      lists, dispatcher};
     TCaptureOutcome outcome = capture.CaptureUrl("http://host/a b");
     EXPECT_EQ(outcome.result, TCaptureResult::Refused);
+    EXPECT_EQ(outcome.reason, "it holds a blank or a line break");
     EXPECT_EQ(lstQueue.Items().Lines(), std::vector<std::string>{"http://host/waiting"});
     EXPECT_TRUE(server.Mails().empty());
 
