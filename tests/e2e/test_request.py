@@ -56,13 +56,15 @@ class Request(DisplayTestCase):
         code, out = self.request("https://host1/alone.html")
         self.assertEqual((code, out), (0, "sent https://host1/alone.html\n"))
         self.assertEqual([d for _, d in self.requests(1)], [saildocs_mail("https://host1/alone.html")])
-        history = open(self.folder.path("History.Dat"), "rb").read()
+        with open(self.folder.path("History.Dat"), "rb") as f:
+            history = f.read()
         self.assertTrue(history.startswith(b"https://host1/alone.html via query@saildocs.com on "), history)
 
         self.sink.stop()
         code, out = self.request("http://host1/later.html")
         self.assertEqual((code, out), (0, "queued http://host1/later.html (sending failed)\n"))
-        self.assertEqual(open(self.folder.path("Queue.Dat"), "rb").read(), b"http://host1/later.html\r\n")
+        with open(self.folder.path("Queue.Dat"), "rb") as f:
+            self.assertEqual(f.read(), b"http://host1/later.html\r\n")
 
         # While it waits on a server that never greets, it holds the lock: a
         # copy started meanwhile ends at once instead of writing the queue.
