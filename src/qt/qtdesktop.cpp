@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <cstdlib>
@@ -27,6 +29,8 @@
 
 namespace {
 QtDesktop* gInstance = nullptr;
+// The SMTP time-out and a little more.
+constexpr int kCommandLineSendMs = 130 * 1000;
 
 QIcon TrayPicture(bool bright)
 {
@@ -301,6 +305,16 @@ void QtDesktop::Terminate()
 bool QtDesktop::ClaimSingleInstance(const std::string& name)
 {
     instanceLock_ = ClaimInstanceLock(name);
+    // `tolvar request` sending on its own holds the lock without listening:
+    // wait for it (a send gives up within its time-out) rather than end
+    // unseen, as a second copy does when the running one answers.
+    QDeadlineTimer deadline(kCommandLineSendMs);
+    while (!instanceLock_ && !deadline.hasExpired()) {
+        TInstanceClient running;
+        if (running.Connect(InstanceSocketPath(name), 200)) return false;
+        QThread::msleep(200);
+        instanceLock_ = ClaimInstanceLock(name);
+    }
     if (!instanceLock_) return false;
     instanceServer_ = std::make_unique<TInstanceServer>(InstanceSocketPath(name), [this] {
         if (activateHandler_) activateHandler_();

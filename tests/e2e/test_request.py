@@ -3,6 +3,7 @@ own (no display) when none runs, with honest exit codes."""
 import os
 import socket
 import subprocess
+import time
 import unittest
 
 from harness import DisplayTestCase, ProgramFolder, SmtpSink, stop_process, wait_until
@@ -67,7 +68,8 @@ class Request(DisplayTestCase):
             self.assertEqual(f.read(), b"http://host1/later.html\r\n")
 
         # While it waits on a server that never greets, it holds the lock: a
-        # copy started meanwhile ends at once instead of writing the queue.
+        # copy started meanwhile waits for it instead of writing the queue
+        # beside it, and starts once the request is over.
         silent = socket.socket()
         silent.bind(("127.0.0.1", 0))
         silent.listen()
@@ -78,10 +80,16 @@ class Request(DisplayTestCase):
         try:
             self.assertTrue(wait_until(lambda: self.folder.log().endswith("Openning\r\n"), 10), self.folder.log())
             second = self.folder.start(self.x.display)
-            self.assertTrue(wait_until(lambda: second.poll() is not None, 5), "a second copy ran beside the request")
+            time.sleep(1.5)
+            self.assertIsNone(second.poll(), "the copy started meanwhile gave up")
+            self.assertNotIn(": Started Tolvar\r\n", self.folder.log())
+            loads = self.folder.log().count("Loaded Server File")
         finally:
             stop_process(waiting)
             silent.close()
+        self.assertTrue(wait_until(lambda: self.folder.log().count("Loaded Server File") > loads, 10),
+                        self.folder.log())
+        self.assertIsNone(second.poll())
 
 
 if __name__ == "__main__":
