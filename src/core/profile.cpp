@@ -238,6 +238,41 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
     return keys;
 }
 
+TMemIniFile::TMemIniFile(const std::string& text)
+{
+    std::unordered_map<std::string, std::string>* current = nullptr;
+    std::string name, k, v;
+    for (const auto& l : Parse(text).lines) {
+        if (HeaderName(l.text, name)) {
+            auto [at, added] = values_.try_emplace(LowerCase(name));
+            if (added) sections_.push_back(name);
+            current = &at->second;
+            continue;
+        }
+        if (current && KeyLine(l.text, k, v)) current->try_emplace(LowerCase(k), CleanValue(v));
+    }
+}
+
+const std::string* TMemIniFile::Find(const std::string& section, const std::string& key) const
+{
+    auto s = values_.find(LowerCase(Trim(section)));
+    if (s == values_.end()) return nullptr;
+    auto k = s->second.find(LowerCase(Trim(key)));
+    return k == s->second.end() ? nullptr : &k->second;
+}
+
+std::string TMemIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
+{
+    const std::string* value = Find(section, key);
+    return value ? *value : def;
+}
+
+int TMemIniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
+{
+    const std::string* value = Find(section, key);
+    return value ? ProfileStrToInt(*value, def) : def;
+}
+
 int ProfileStrToInt(const std::string& text, int def)
 {
     size_t i = 0, n = text.size();

@@ -38,6 +38,8 @@ TEST(Profile, ReadsValuesAsTheProfileFunctionsDo)
     for (const auto& c : cases) {
         dir.Write("t.ini", c.file);
         EXPECT_EQ(TIniFile(dir.File("t.ini")).ReadString(c.section, c.key, "default"), c.expected) << c.file;
+        // Read once for many keys, by the same rules.
+        EXPECT_EQ(TMemIniFile(c.file).ReadString(c.section, c.key, "default"), c.expected) << c.file;
     }
     // Missing, and unreadable (a folder in its place): the default.
     EXPECT_EQ(TIniFile(dir.File("none.ini")).ReadString("S", "k", "d"), "d");
