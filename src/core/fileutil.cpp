@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +96,16 @@ int WriteAll(int fd, const std::string& text)
     return 0;
 }
 
+// A link is followed: the file it names is replaced and the link stays (a
+// settings file kept elsewhere and linked in must not become a copy).
+std::string FollowLink(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) return path;
+    std::string target = std::filesystem::weakly_canonical(path, ec).string();
+    return ec ? path : target;
+}
+
 std::string FolderOf(const std::string& path)
 {
     auto slash = path.rfind('/');
@@ -102,9 +113,10 @@ std::string FolderOf(const std::string& path)
 }
 } // namespace
 
-std::string WriteTempFileBeside(const std::string& path, const std::string& text)
+std::string WriteTempFileBeside(const std::string& linkOrPath, const std::string& text)
 {
     static unsigned counter = 0;
+    const std::string path = FollowLink(linkOrPath);
     auto slash = path.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -131,8 +143,9 @@ std::string WriteTempFileBeside(const std::string& path, const std::string& text
     return temp;
 }
 
-void MoveTempFileOver(const std::string& temp, const std::string& path)
+void MoveTempFileOver(const std::string& temp, const std::string& linkOrPath)
 {
+    const std::string path = FollowLink(linkOrPath);
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(temp.c_str());

@@ -17,7 +17,8 @@ void TrimFileToSizeCosmetic(const std::string& path, long long maxLength);
 //
 // The first half: a new hidden file beside path holding text, on disk, with
 // path's permissions when path exists. Returns its name. Raises EInOutError
-// and leaves nothing behind.
+// and leaves nothing behind. When path is a symbolic link, both halves work
+// on the file it names, and the link stays.
 std::string WriteTempFileBeside(const std::string& path, const std::string& text);
 // The second half: temp renamed over path, and the folder flushed. Raises
 // EInOutError (temp is removed; path stays as it was).

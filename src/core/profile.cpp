@@ -1,9 +1,7 @@
 #include "core/profile.h"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -113,17 +111,15 @@ bool FindValue(const TProfileText& parsed, const std::string& section, const std
     return false;
 }
 
+// Through a temporary file: a full disk must not leave the user's settings
+// cut short.
 void Store(const std::string& path, const std::string& text)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw EInOutError(path + ": " + SysErrorMessage(errno));
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0;
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
+    try {
+        ReplaceFileContents(path, text);
+    } catch (const EInOutError& e) {
+        throw EInOutError(path + ": " + e.what());
     }
-    if (!ok) throw EInOutError(path + ": " + SysErrorMessage(err ? err : EIO));
 }
 
 // A line break in a value would end its line and start another, possibly a

@@ -5,6 +5,7 @@
 
 #include "core/exception.h"
 #include "core/profile.h"
+#include "support/filesizelimit.h"
 #include "support/tempdir.h"
 
 TEST(Profile, ReadsValuesAsTheProfileFunctionsDo)
@@ -101,8 +102,14 @@ TEST(Profile, WritingChangesOneLineAndKeepsTheRest)
     ini.WriteInteger("S", "i", -12);
     ini.WriteBool("S", "b", true);
     EXPECT_EQ(dir.Read("n.ini"), "[S]\r\ni=-12\r\nb=1\r\n");
-    // A file that cannot be read back is not replaced.
+    // A file that cannot be read back is not replaced, nor one the disk has
+    // no room to rewrite.
     EXPECT_THROW(TIniFile(dir.Path()).WriteString("S", "k", "v"), EInOutError);
+    {
+        TFileSizeLimit full(32);
+        EXPECT_THROW(ini.WriteString("S", "long", std::string(64, 'v')), EInOutError);
+    }
+    EXPECT_EQ(dir.Read("n.ini"), "[S]\r\ni=-12\r\nb=1\r\n");
 }
 
 TEST(Profile, ListsSectionsAndKeysOnceInFileOrder)
