@@ -96,7 +96,7 @@ void TfrmProps::WireRequests()
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
     capture.DetailsComplete = [this] { return detailsComplete_; };
     capture.ProcessUpdateFile = [this](const std::string& text) {
-        ProcessUpdateFile(text, msMessage1, [this] { RestartProgram(); });
+        ProcessUpdateFile(text, [this] { RestartProgram(); });
     };
     btnGo.OnClick = [this] { capture.btnGoClick(); };
     btnSend.OnClick = [this] { lists.btnSendClick(); };
@@ -298,6 +298,7 @@ void TfrmProps::btnCancelClick()
 {
     Checkpoint = 4410;
     LoadSettings(*this);
+    RestorePreferencesPage(*this);
     Checkpoint = 4411;
     Hide();
 }
