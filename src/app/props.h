@@ -27,6 +27,10 @@ public:
     // false when this copy must end at once (another copy runs).
     bool JustOne32(bool previousInstanceExists);
     void FormCreate();
+    // The start of `tolvar request` when no copy runs: catalogue, lists and
+    // settings as FormCreate reads them, without clipboard, tray or tips.
+    // False (reported) when no request can be sent.
+    bool CreateWithoutWindow();
     void FormDestroy();
     void Timer1Timer();
     void FormResize();
@@ -144,6 +148,7 @@ public:
     TCheckBox chkNoSplit{"chkNoSplit", "&Don't split"};
     TLabel lblChunkSize{"lblChunkSize", "Chun&ksize (Kbytes)"};
     TEdit medChunksize{"medChunksize"};
+    TCheckBox chkCaptureHttps{"chkCaptureHttps", "Capture https:// URLs"};
 
     // " About "
     TLabel lblVersion{"lblVersion"};
@@ -166,8 +171,9 @@ public:
     TDispatcher dispatcher{msMessage1, msSMTP1, lists};
     // The login password: command, memory, Secret Service or the box.
     TPasswordSource passwords{MakeKeyring()};
-    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL}, lists,
-                     dispatcher};
+    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL,
+                     chkCaptureHttps},
+                    lists, dispatcher};
 
 private:
     void WireRequests();
