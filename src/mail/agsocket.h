@@ -70,8 +70,6 @@ public:
     size_t TranscriptDropped() const { return transcriptDropped_; }
     // The connection is encrypted (after StartTLS).
     bool Encrypted() const { return tls_ != nullptr; }
-    // The TLS version of the encrypted connection ("TLSv1.3"), else "".
-    std::string TlsVersion() const;
 
     // One received line without its line end; passes it to CheckReply.
     std::string ReadLine();

@@ -92,8 +92,3 @@ void TagSocket::StartTLS()
         RaiseTimeOut();
     }
 }
-
-std::string TagSocket::TlsVersion() const
-{
-    return tls_ ? tls_->Version() : std::string();
-}

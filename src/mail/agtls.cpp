@@ -140,8 +140,3 @@ void TagTls::Shutdown()
     SSL_shutdown(ssl_);
     ERR_clear_error();
 }
-
-std::string TagTls::Version() const
-{
-    return SSL_get_version(ssl_);
-}

@@ -35,8 +35,6 @@ public:
     // when the system reported it, the Windows sockets code (else 0).
     const std::string& ErrorText() const { return errorText_; }
     int ErrorCode() const { return errorCode_; }
-    // The protocol version agreed on ("TLSv1.3").
-    std::string Version() const;
 
 private:
     TStep Judge(int rc, const char* what);
