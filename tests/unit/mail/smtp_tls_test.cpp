@@ -108,7 +108,9 @@ TEST_F(SmtpTls, EncryptedLoginsDeliverAndFailuresNameTheirCause)
         EXPECT_FALSE(smtp.Connected());
         auto mails = server.WaitForMails(c.error.empty() ? 1 : 0, std::chrono::seconds(5));
         EXPECT_EQ(mails.size(), c.error.empty() ? 1u : 0u);
-        if (!mails.empty()) EXPECT_NE(WithoutStamp(mails[0].data).find("\r\n\r\nGET http://example.com/"), std::string::npos);
+        if (!mails.empty()) {
+            EXPECT_NE(WithoutStamp(mails[0].data).find("\r\n\r\nGET http://example.com/"), std::string::npos);
+        }
         EXPECT_EQ(server.Events(), c.events);
         // The password never shows, in clear or encoded.
         for (const auto& line : sent) {
@@ -116,8 +118,9 @@ TEST_F(SmtpTls, EncryptedLoginsDeliverAndFailuresNameTheirCause)
             EXPECT_EQ(line.find(Base64Encode(std::string(1, '\0') + "me" + '\0' + c.password)), std::string::npos);
             EXPECT_EQ(line.find(Base64Encode(c.password)), std::string::npos) << line;
         }
-        if (c.events.size() > 0 && c.events[0].find("PLAIN") != std::string::npos)
+        if (c.events.size() > 0 && c.events[0].find("PLAIN") != std::string::npos) {
             EXPECT_NE(std::find(sent.begin(), sent.end(), "AUTH PLAIN <hidden>"), sent.end());
+        }
     }
 }
 
