@@ -1,5 +1,7 @@
 #include "mail/uucode.h"
 
+#include <array>
+
 #include "mail/codecerror.h"
 #include "mail/sixbit.h"
 
@@ -35,10 +37,16 @@ char* EncodeLineAt(const unsigned char* src, size_t count, char* dst)
     return dst + chars;
 }
 
+constexpr std::array<bool, 256> kUUChar = [] {
+    std::array<bool, 256> t{};
+    for (int c = 32; c <= 96; ++c) t[c] = true;
+    return t;
+}();
+
 int Value(char ch)
 {
     auto c = static_cast<unsigned char>(ch);
-    if (c < 32 || c > 96) throw ECodecError("Invalid Character");
+    if (!kUUChar[c]) throw ECodecError("Invalid Character");
     return (c - 32) & 63;
 }
 
@@ -71,12 +79,44 @@ void UUEncodeLines(std::string_view data, std::string& out)
 
 std::string UUDecodeLine(std::string_view line)
 {
-    if (line.empty()) return {};
+    std::string out;
+    UUDecodeLineTo(line, out);
+    return out;
+}
+
+int UULineCount(std::string_view line)
+{
+    if (line.empty() || !kUUChar[static_cast<unsigned char>(line[0])]) return -1;
+    return (static_cast<unsigned char>(line[0]) - 32) & 63;
+}
+
+bool IsUUText(std::string_view text)
+{
+    for (char c : text)
+        if (!kUUChar[static_cast<unsigned char>(c)]) return false;
+    return true;
+}
+
+void UUDecodeLineTo(std::string_view line, std::string& out)
+{
+    if (line.empty()) return;
     size_t count = static_cast<size_t>(Value(line[0]));
     std::string_view data = line.substr(1);
-    if (count == kLineBytes && data.size() > kLineChars) data = data.substr(0, kLineChars);
-    std::string out;
-    out.reserve(data.size() * 3 / 4 + 3);
+    if (count == kLineBytes && data.size() >= kLineChars) {
+        // The everyday full line: fifteen whole groups, no tail.
+        size_t at = out.size();
+        out.resize(at + kLineBytes);
+        char* dst = out.data() + at;
+        for (size_t g = 0; g < kLineChars; g += 4, dst += 3) {
+            uint32_t v = (uint32_t(Value(data[g])) << 18) | (uint32_t(Value(data[g + 1])) << 12) |
+                         (uint32_t(Value(data[g + 2])) << 6) | uint32_t(Value(data[g + 3]));
+            dst[0] = static_cast<char>(v >> 16);
+            dst[1] = static_cast<char>(v >> 8);
+            dst[2] = static_cast<char>(v);
+        }
+        return;
+    }
+    const size_t target = out.size() + count;
     uint32_t bits = 0;
     int held = 0;
     for (char ch : data) {
@@ -84,11 +124,12 @@ std::string UUDecodeLine(std::string_view line)
         held += 6;
         if (held >= 8) {
             held -= 8;
-            out.push_back(static_cast<char>((bits >> held) & 0xFF));
+            if (out.size() < target) out.push_back(static_cast<char>((bits >> held) & 0xFF));
         }
     }
-    // Characters missing at the end count as zero values.
-    while (out.size() < count) {
+    // Characters missing at the end (blanks a transport stripped) count as
+    // zero values.
+    while (out.size() < target) {
         bits <<= 6;
         held += 6;
         if (held >= 8) {
@@ -96,6 +137,4 @@ std::string UUDecodeLine(std::string_view line)
             out.push_back(static_cast<char>((bits >> held) & 0xFF));
         }
     }
-    out.resize(count);
-    return out;
 }
