@@ -11,11 +11,17 @@
 #include "qt/propsview.h"
 #include "qt/qtdesktop.h"
 #include "qt/qtpump.h"
+#include "replies/savedmail.h"
 #include "ui/application.h"
 #include "ui/desktop.h"
 
 int main(int argc, char** argv)
 {
+    // Verbs run before any window exists and need no display.
+    if (argc > 1 && std::string(argv[1]) == "decode") {
+        SetLocalRoot(ExecutableFolder());
+        return RunDecodeCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
     QApplication app(argc, argv);
     // Log and history stamps use the user's regional date and time formats.
     std::setlocale(LC_TIME, "");

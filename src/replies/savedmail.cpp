@@ -1,0 +1,335 @@
+#include "replies/savedmail.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/exception.h"
+#include "core/strutil.h"
+#include "mail/msdecoder.h"
+#include "mail/msmsg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kErrorLine = "The following error has been occured while processing the message:";
+constexpr size_t kReadBlock = size_t{1} << 20;
+
+[[noreturn]] void ThrowIo(const std::string& path)
+{
+    int err = errno ? errno : EIO;
+    throw EInOutError(SysErrorMessage(err) + ": " + path);
+}
+
+void WriteAll(int fd, std::string_view data, const std::string& path)
+{
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ThrowIo(path);
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+// Gives the whole temporary file a free name without ever replacing a file:
+// link() fails when the name is taken. Where links are not supported, the
+// name is claimed by creating it exclusively and the file renamed over it.
+std::string ClaimName(const std::string& temp, const std::string& dir, const std::string& name)
+{
+    for (int n = 0; n < 10000; ++n) {
+        std::string path = dir + (n ? NumberedName(name, n) : name);
+        if (::link(temp.c_str(), path.c_str()) == 0) {
+            ::unlink(temp.c_str());
+            return path;
+        }
+        if (errno == EEXIST) continue;
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) ThrowIo(path);
+        ::close(fd);
+        if (::rename(temp.c_str(), path.c_str()) != 0) {
+            int err = errno;
+            ::unlink(path.c_str());
+            errno = err;
+            ThrowIo(path);
+        }
+        return path;
+    }
+    errno = EEXIST;
+    ThrowIo(dir + name);
+}
+
+bool LooksLikeHeader(std::string_view text)
+{
+    size_t colon = text.find(':');
+    size_t eol = text.find('\n');
+    if (colon == 0 || colon == std::string_view::npos || colon > eol) return false;
+    for (size_t i = 0; i < colon; ++i)
+        if (static_cast<unsigned char>(text[i]) <= ' ' || static_cast<unsigned char>(text[i]) > '~') return false;
+    return true;
+}
+
+// The header lines of a mail and where its body starts; a text that does
+// not begin with a header line is all body.
+size_t ReadHeaders(std::string_view mail, TmsHeaders& headers)
+{
+    if (!LooksLikeHeader(mail)) return 0;
+    size_t pos = 0;
+    while (pos < mail.size()) {
+        size_t end = mail.find('\n', pos);
+        size_t next = end == std::string_view::npos ? mail.size() : end + 1;
+        if (end == std::string_view::npos) end = mail.size();
+        size_t stop = end;
+        while (stop > pos && mail[stop - 1] == '\r') --stop;
+        if (stop == pos) return next;
+        headers.emplace_back(mail.substr(pos, stop - pos));
+        pos = next;
+    }
+    return pos;
+}
+
+bool IsMimeEncoded(const std::string& encoding)
+{
+    return encoding == "base64" || encoding == "quoted-printable" || encoding.find("uu") != std::string::npos;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const auto& line : lines) text.append(line).append("\r\n");
+    return text;
+}
+
+} // namespace
+
+std::string NumberedName(const std::string& name, int n)
+{
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) dot = name.size();
+    return name.substr(0, dot) + " (" + std::to_string(n) + ")" + name.substr(dot);
+}
+
+std::string SaveNewFile(const std::string& folder, const std::string& name, const std::vector<std::string_view>& chunks)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    std::string dir = folder;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    std::string temp = dir + ".tolvar-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) ThrowIo(folder);
+    try {
+        for (std::string_view chunk : chunks) WriteAll(fd, chunk, temp);
+        if (::close(fd) != 0) {
+            fd = -1;
+            ThrowIo(temp);
+        }
+        fd = -1;
+        return ClaimName(temp, dir, name);
+    } catch (...) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+}
+
+TSavedMailDecoder::TSavedMailDecoder(std::string folder) : folder_(std::move(folder)) {}
+
+void TSavedMailDecoder::Failed(const std::string& where, const std::string& why)
+{
+    results_.push_back({where, TUUStatus::Failed, {}, why});
+}
+
+void TSavedMailDecoder::Saved(const std::string& name, const std::vector<std::string_view>& chunks)
+{
+    try {
+        results_.push_back({name, TUUStatus::Complete, SaveNewFile(folder_, name, chunks), {}});
+    } catch (const std::exception& e) {
+        Failed(name, e.what());
+    }
+}
+
+void TSavedMailDecoder::AddPath(const std::string& path)
+{
+    std::error_code ec;
+    if (!fs::is_directory(path, ec)) return AddFile(path);
+    // A Maildir keeps its mails in cur and new; any other folder is a folder
+    // of saved mails.
+    std::vector<std::string> files;
+    bool maildir = fs::is_directory(fs::path(path) / "cur", ec) || fs::is_directory(fs::path(path) / "new", ec);
+    std::vector<fs::path> folders;
+    if (maildir)
+        folders = {fs::path(path) / "new", fs::path(path) / "cur"};
+    else
+        folders = {fs::path(path)};
+    for (const auto& folder : folders) {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec)) files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) AddFile(file);
+}
+
+void TSavedMailDecoder::AddFile(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Failed(path, "cannot be read: " + SysErrorMessage(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    char head[5] = {};
+    ssize_t got = ::pread(fd, head, sizeof head, 0);
+    if (got == 5 && std::memcmp(head, "From ", 5) == 0) return AddMbox(fd, path);
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Failed(path, "cannot be read: " + SysErrorMessage(errno));
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > kMaxMessageSize)
+            return Failed(path, "larger than " + std::to_string(kMaxMessageSize >> 20) + " MB, not read");
+    }
+    AddMail(text, path);
+}
+
+void TSavedMailDecoder::AddMbox(int fd, const std::string& path)
+{
+    // One mail at a time: memory follows the largest mail, not the mailbox.
+    std::string buffer, mail;
+    int number = 0;
+    bool tooLarge = false, afterEmpty = true;
+    auto flush = [&] {
+        if (number == 0) return;
+        std::string origin = path + ", mail " + std::to_string(number);
+        if (tooLarge)
+            Failed(origin, "larger than " + std::to_string(kMaxMessageSize >> 20) + " MB, not read");
+        else
+            AddMail(mail, origin);
+        mail.clear();
+        tooLarge = false;
+    };
+    auto takeLine = [&](std::string_view line) {
+        if (afterEmpty && line.starts_with("From ")) {
+            flush();
+            ++number;
+        } else if (!tooLarge) {
+            if (mail.size() + line.size() > kMaxMessageSize) {
+                tooLarge = true;
+                std::string().swap(mail);
+            } else {
+                mail.append(line);
+            }
+        }
+        afterEmpty = line == "\n" || line == "\r\n";
+    };
+    size_t start = 0;
+    for (;;) {
+        if (start > 0) {
+            buffer.erase(0, start);
+            start = 0;
+        }
+        size_t have = buffer.size();
+        buffer.resize(have + kReadBlock);
+        ssize_t n = ::read(fd, buffer.data() + have, kReadBlock);
+        if (n < 0 && errno == EINTR) {
+            buffer.resize(have);
+            continue;
+        }
+        if (n < 0) {
+            buffer.resize(have);
+            Failed(path, "cannot be read: " + SysErrorMessage(errno));
+            break;
+        }
+        buffer.resize(have + static_cast<size_t>(n));
+        if (n == 0) break;
+        for (;;) {
+            const void* lf = std::memchr(buffer.data() + start, '\n', buffer.size() - start);
+            if (!lf) break;
+            size_t end = static_cast<size_t>(static_cast<const char*>(lf) - buffer.data()) + 1;
+            takeLine(std::string_view(buffer).substr(start, end - start));
+            start = end;
+        }
+    }
+    if (start < buffer.size()) takeLine(std::string_view(buffer).substr(start));
+    flush();
+}
+
+void TSavedMailDecoder::AddMail(std::string_view mail, const std::string& origin)
+{
+    TmsHeaders headers;
+    size_t bodyAt = ReadHeaders(mail, headers);
+    try {
+        std::string subject = HeaderValue(headers, "Subject");
+        bool mime = WithoutComments(HeaderValue(headers, "MIME-Version")) == "1.0";
+        std::string type = LowerCase(HeaderValue(headers, "Content-Type"));
+        std::string encoding = LowerCase(Trim(HeaderValue(headers, "Content-Transfer-Encoding")));
+        // Robots send their UU parts as plain text; those are read straight
+        // from the mail, anything else through the message reader.
+        bool plain = !mime || ((type.empty() || StartsWithNoCase(type, "text/plain")) &&
+                               HeaderParameter(type, "name").empty() && !IsMimeEncoded(encoding));
+        if (!plain) return AddMimeMail(mail, subject, origin);
+        for (TUUPiece& piece : ScanUUPieces(mail.substr(bodyAt), subject, origin)) pieces_.push_back(std::move(piece));
+    } catch (const std::exception& e) {
+        Failed(origin, e.what());
+    }
+}
+
+void TSavedMailDecoder::AddMimeMail(std::string_view mail, const std::string& subject, const std::string& origin)
+{
+    TmsMessage message;
+    std::istringstream in{std::string(mail)};
+    message.LoadFromStream(in);
+    const auto& body = message.Body();
+    auto error = std::find(body.begin(), body.end(), std::string(kErrorLine));
+    const int count = message.Attachments().Count();
+    // The reader keeps a mail it could not take apart as original.eml: that
+    // is a failure, not a file.
+    const int files = error != body.end() ? count - 1 : count;
+    for (int i = 0; i < files; ++i) {
+        const TmsAttItem& item = message.Attachments().Items(i);
+        Saved(item.FileName(), {item.Data()});
+    }
+    if (error != body.end()) {
+        Failed(origin, error + 1 != body.end() ? *(error + 1) : "the mail could not be read");
+        return;
+    }
+    std::string text = JoinLines(body);
+    for (TUUPiece& piece : ScanUUPieces(text, subject, origin)) pieces_.push_back(std::move(piece));
+}
+
+std::vector<TDecodedFile> TSavedMailDecoder::Finish()
+{
+    for (TUUFile& file : JoinPieces(pieces_)) {
+        if (file.status != TUUStatus::Complete) {
+            results_.push_back({file.name, file.status, {}, file.reason});
+            continue;
+        }
+        std::vector<std::string_view> chunks;
+        for (const TUUPiece* p : file.parts) chunks.push_back(p->data);
+        Saved(file.name, chunks);
+    }
+    pieces_.clear();
+    return std::move(results_);
+}
+
+std::string DescribeResult(const TDecodedFile& result)
+{
+    switch (result.status) {
+    case TUUStatus::Complete:
+        return result.name + ": complete, saved as " + result.path;
+    case TUUStatus::Incomplete:
+        return result.name + ": incomplete, " + result.detail + " (nothing written)";
+    case TUUStatus::Failed:
+        break;
+    }
+    return result.name + ": failed: " + result.detail + " (nothing written)";
+}
