@@ -393,12 +393,14 @@ void CheckParts(TUUFile& file)
 
 namespace {
 
-std::string FileNameOf(const TUUFile& file)
+// The begin line's name; a begin line without one gives "att." and the
+// file's number, as the message reader names it.
+std::string FileNameOf(const TUUFile& file, size_t index)
 {
     for (const TUUPiece* p : file.parts)
         if (p && !p->beginLine.empty()) {
             std::string name = SafeFileName(UUBeginName(p->beginLine));
-            if (!name.empty()) return name;
+            return name.empty() ? "att." + std::to_string(index) : name;
         }
     for (const TUUPiece* p : file.parts)
         if (p && !p->subject.empty()) return "\"" + p->subject + "\"";
@@ -468,8 +470,9 @@ std::vector<TUUFile> JoinPieces(const std::vector<TUUPiece>& pieces)
     }
     for (auto& [index, slots] : numbered) files[index].parts = std::move(slots);
     for (auto& [key, pool] : pools) JoinUnnumbered(pool, files);
-    for (TUUFile& file : files) {
-        file.name = FileNameOf(file);
+    for (size_t i = 0; i < files.size(); ++i) {
+        TUUFile& file = files[i];
+        file.name = FileNameOf(file, i);
         CheckParts(file);
     }
     return files;
