@@ -225,11 +225,14 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, const TLi
         // far, the last one as far as it goes.
         atEnd = i == lines.size();
         ++i;
-        // The line end before a delimiter belongs to the delimiter.
-        if (!part.empty() && part.back().empty()) part.pop_back();
         TmsHeaders headers;
         TLines body;
         SplitPart(std::move(part), headers, body);
+        // The line end before a delimiter belongs to the delimiter (RFC
+        // 2046); a part cut off by the end of the mail keeps its last one.
+        const bool delimited = !atEnd;
+        TLines text = body;
+        if (delimited && !text.empty() && text.back().empty()) text.pop_back();
         std::string type = HeaderValue(headers, "CONTENT-TYPE");
         if (Contains(type, "multipart/")) {
             DecodeMultipart(type, body, Contains(type, "multipart/alternative"), firstLeaf, depth + 1);
@@ -241,15 +244,16 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, const TLi
                      !HeaderParameter(HeaderValue(headers, "CONTENT-DISPOSITION"), "filename").empty();
         if (firstLeaf && isText && !named) {
             firstLeaf = false;
-            SetBodyText(headers, body);
+            SetBodyText(headers, text);
             continue;
         }
         firstLeaf = false;
-        AddAttachment(headers, body, alternative ? "_alt." : "att.");
+        AddAttachment(headers, body, alternative ? "_alt." : "att.", delimited);
     }
 }
 
-void TmsCustomDecoder::AddAttachment(const TmsHeaders& part, const TLines& lines, const std::string& unnamedPrefix)
+void TmsCustomDecoder::AddAttachment(const TmsHeaders& part, const TLines& lines, const std::string& unnamedPrefix,
+                                     bool delimited)
 {
     std::string contentType = HeaderValue(part, "CONTENT-TYPE");
     std::string name = HeaderParameter(contentType, "name");
@@ -257,6 +261,12 @@ void TmsCustomDecoder::AddAttachment(const TmsHeaders& part, const TLines& lines
     std::string beginName;
     std::string encoding = LowerCase(Trim(HeaderValue(part, "CONTENT-TRANSFER-ENCODING")));
     std::string data = DecodeBody(encoding, contentType, lines, &beginName);
+    // Text ends where the delimiter's line end starts.
+    bool soft = !lines.empty() && !TrimRight(lines.back()).empty() && TrimRight(lines.back()).back() == '=';
+    if (delimited && (encoding == "quoted-printable" ? !soft : !IsUUEncoding(encoding) && !IsUUType(contentType) &&
+                                                                  encoding != "base64") &&
+        data.ends_with("\r\n"))
+        data.resize(data.size() - 2);
     if (name.empty()) name = beginName;
     name = SafeFileName(DecodeEncodedWords(name));
     if (name.empty()) name = unnamedPrefix + std::to_string(message_.Attachments().Count());

@@ -96,7 +96,9 @@ private:
     // first part that is not itself a group has been seen.
     void DecodeMultipart(const std::string& contentType, const std::vector<std::string>& lines, bool alternative,
                          bool& firstLeaf, int depth);
-    void AddAttachment(const TmsHeaders& part, const std::vector<std::string>& lines, const std::string& unnamedPrefix);
+    // delimited: a delimiter follows the part, and the last line end is its.
+    void AddAttachment(const TmsHeaders& part, const std::vector<std::string>& lines, const std::string& unnamedPrefix,
+                       bool delimited = false);
     void SetBodyText(const TmsHeaders& part, const std::vector<std::string>& lines);
     // The bytes of a part's body by its transfer encoding (or a UU type);
     // beginName gets the name of a UU begin line met on the way.
