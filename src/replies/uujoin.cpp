@@ -88,7 +88,8 @@ public:
             } else if ((line[0] == 'b' || line[0] == 'B') && IsBeginLine(std::string(line))) {
                 Open(std::string(TrimRightView(line)));
                 Data();
-            } else if (IsFullShape(line) && IsUUText(line)) {
+            } else if (line[0] == 'M' && line.size() <= kFullChars + 1 && IsUUText(line) &&
+                       (IsFullShape(line) || FullLineFollows())) {
                 Open({});
                 Take(line);
                 Data();
@@ -164,6 +165,15 @@ private:
             cursor_.Next(line);
             Take(line);
         }
+    }
+
+    // A first line that lost its trailing blanks starts the data too when a
+    // full line follows it.
+    bool FullLineFollows() const
+    {
+        TLineCursor c = cursor_;
+        std::string_view line;
+        return c.Next(line) && IsFullShape(line) && IsUUText(line);
     }
 
     // True when the line skip lines on is data or the end.
