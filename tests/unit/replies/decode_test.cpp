@@ -171,3 +171,46 @@ TEST(TfrmDecode, PartNumbersInSubjects)
     EXPECT_EQ(TfrmDecode::GetHeaderValue("Subject: ", "X-Subject: no\r\nSUBJECT: Yes \r\n"), "Yes ");
     EXPECT_EQ(TfrmDecode::GetHeaderValue("Subject: ", "Subjects: no"), "");
 }
+
+TEST_F(Wizard, PartMissingWithoutHeadersIsAskedForAndExistingFilesAreKept)
+{
+    std::string data = Bytes(45 * 9 + 10);
+    // Zeros at a line's end are blanks, which a mail server stripped.
+    data.replace(45 * 4 - 3, 3, std::string(3, '\0'));
+    std::vector<std::string> uu = UULines(data);
+    for (std::string& line : uu)
+        while (line.back() == '`') line.back() = ' ', line.pop_back();
+    const std::string part1 = "begin 644 f.bin\r\n" + Join(uu, 0, 4, "\r\n") + "-- \r\nrobot\r\n";
+    const std::string part2 = "Here is more.\r\n" + Join(uu, 4, 8, "\r\n");
+    const std::string part3 = Join(uu, 8, uu.size(), "\r\n") + "`\r\nend\r\nsize " + std::to_string(data.size()) + "\r\n";
+    std::filesystem::create_directories(root.Path() + "downloads");
+    WriteFileString(root.Path() + "downloads/f.bin", "older");
+
+    TfrmDecode form;
+    desk.ExpectDialog("Part 2 is missing");
+    for (const std::string& part : {part1, part3}) {
+        desk.CopyToClipboard(part);
+        form.btnNext.Click();
+    }
+    // The size line shows the data is short: the part before the last is
+    // asked for, and nothing is written meanwhile.
+    ASSERT_EQ(desk.shown.size(), 1u);
+    EXPECT_NE(desk.shown[0].text.find(std::to_string(45 * 5 + 10) + " of the " + std::to_string(data.size()) + " bytes"),
+              std::string::npos);
+    EXPECT_EQ(form.lblPart.Caption(), "Part 2");
+    EXPECT_FALSE(FileExists(root.Path() + "downloads/f (1).bin"));
+
+    desk.ExpectDialog("Decoded\r\n\n" + root.Path() + "downloads/f (1).bin");
+    desk.CopyToClipboard(part2);
+    form.btnNext.Click();
+    EXPECT_EQ(ReadFileString(root.Path() + "downloads/f (1).bin"), data);
+    EXPECT_EQ(ReadFileString(root.Path() + "downloads/f.bin"), "older");
+
+    // The same file from a saved mail, picked with Open files.
+    WriteFileString(root.Path() + "saved.eml", "Subject: f.bin\r\n\r\n" + part1 + part2 + part3);
+    desk.filesToOpen = {root.Path() + "saved.eml"};
+    desk.ExpectDialog("Decoded\r\n\n" + root.Path() + "downloads/f (2).bin");
+    form.btnOpen.Click();
+    EXPECT_EQ(ReadFileString(root.Path() + "downloads/f (2).bin"), data);
+    EXPECT_EQ(desk.PendingExpectations(), 0);
+}
