@@ -43,6 +43,13 @@ constexpr std::array<bool, 256> kUUChar = [] {
     return t;
 }();
 
+// Each character's value, with 64 set for a character outside the alphabet.
+constexpr std::array<uint8_t, 256> kValueOrBad = [] {
+    std::array<uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = c >= 32 && c <= 96 ? static_cast<uint8_t>((c - 32) & 63) : 64;
+    return t;
+}();
+
 int Value(char ch)
 {
     auto c = static_cast<unsigned char>(ch);
@@ -97,25 +104,38 @@ bool IsUUText(std::string_view text)
     return true;
 }
 
+bool UUDecodeFullLineTo(std::string_view line, std::string& out)
+{
+    if (line.size() < 1 + kLineChars || line[0] != 'M') return false;
+    const auto* src = reinterpret_cast<const unsigned char*>(line.data() + 1);
+    size_t at = out.size();
+    out.resize(at + kLineBytes);
+    char* dst = out.data() + at;
+    // Fifteen whole groups; a bad character is noticed once, at the end.
+    uint8_t bad = 0;
+    for (size_t g = 0; g < kLineChars; g += 4, dst += 3) {
+        uint8_t a = kValueOrBad[src[g]], b = kValueOrBad[src[g + 1]], c = kValueOrBad[src[g + 2]],
+                d = kValueOrBad[src[g + 3]];
+        bad |= a | b | c | d;
+        uint32_t v = (uint32_t(a & 63) << 18) | (uint32_t(b & 63) << 12) | (uint32_t(c & 63) << 6) | uint32_t(d & 63);
+        dst[0] = static_cast<char>(v >> 16);
+        dst[1] = static_cast<char>(v >> 8);
+        dst[2] = static_cast<char>(v);
+    }
+    if (bad & 64) {
+        out.resize(at);
+        return false;
+    }
+    return true;
+}
+
 void UUDecodeLineTo(std::string_view line, std::string& out)
 {
     if (line.empty()) return;
+    if (UUDecodeFullLineTo(line, out)) return;
     size_t count = static_cast<size_t>(Value(line[0]));
     std::string_view data = line.substr(1);
-    if (count == kLineBytes && data.size() >= kLineChars) {
-        // The everyday full line: fifteen whole groups, no tail.
-        size_t at = out.size();
-        out.resize(at + kLineBytes);
-        char* dst = out.data() + at;
-        for (size_t g = 0; g < kLineChars; g += 4, dst += 3) {
-            uint32_t v = (uint32_t(Value(data[g])) << 18) | (uint32_t(Value(data[g + 1])) << 12) |
-                         (uint32_t(Value(data[g + 2])) << 6) | uint32_t(Value(data[g + 3]));
-            dst[0] = static_cast<char>(v >> 16);
-            dst[1] = static_cast<char>(v >> 8);
-            dst[2] = static_cast<char>(v);
-        }
-        return;
-    }
+    if (count == kLineBytes && data.size() > kLineChars) data = data.substr(0, kLineChars);
     const size_t target = out.size() + count;
     uint32_t bits = 0;
     int held = 0;

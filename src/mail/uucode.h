@@ -20,6 +20,10 @@ void UUEncodeLines(std::string_view data, std::string& out);
 std::string UUDecodeLine(std::string_view line);
 // The same, appended to out: joining the lines of a file costs no copy.
 void UUDecodeLineTo(std::string_view line, std::string& out);
+// A full line (count "M", at least 60 characters after it) appended to out;
+// false, with out unchanged, when a character is no UU character. The fast
+// path of joining a file's lines.
+bool UUDecodeFullLineTo(std::string_view line, std::string& out);
 // The count a data line announces (0 to 63), or -1 when its first character
 // is no UU character.
 int UULineCount(std::string_view line);

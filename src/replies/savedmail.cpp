@@ -203,39 +203,30 @@ void TSavedMailDecoder::AddFile(const std::string& path)
 
 void TSavedMailDecoder::AddMbox(int fd, const std::string& path)
 {
-    // One mail at a time: memory follows the largest mail, not the mailbox.
-    std::string buffer, mail;
+    // Mails are read in place in a buffer of large blocks; only the mail the
+    // block ends in is carried over. Memory follows the largest mail, not
+    // the mailbox.
+    std::string buffer;
+    size_t mailStart = std::string::npos; // where the current mail's text starts
+    size_t scan = 0;                      // where the search for a separator resumes
     int number = 0;
-    bool tooLarge = false, afterEmpty = true;
-    auto flush = [&] {
-        if (number == 0) return;
+    bool tooLarge = false, atEof = false;
+    auto finish = [&](size_t end) {
         std::string origin = path + ", mail " + std::to_string(number);
         if (tooLarge)
             Failed(origin, "larger than " + std::to_string(kMaxMessageSize >> 20) + " MB, not read");
-        else
-            AddMail(mail, origin);
-        mail.clear();
+        else if (mailStart != std::string::npos)
+            AddMail(std::string_view(buffer).substr(mailStart, end - mailStart), origin);
         tooLarge = false;
     };
-    auto takeLine = [&](std::string_view line) {
-        if (afterEmpty && line.starts_with("From ")) {
-            flush();
-            ++number;
-        } else if (!tooLarge) {
-            if (mail.size() + line.size() > kMaxMessageSize) {
-                tooLarge = true;
-                std::string().swap(mail);
-            } else {
-                mail.append(line);
-            }
-        }
-        afterEmpty = line == "\n" || line == "\r\n";
-    };
-    size_t start = 0;
-    for (;;) {
-        if (start > 0) {
-            buffer.erase(0, start);
-            start = 0;
+    while (!atEof) {
+        // Keep only the current mail (or, while skipping one too large, the
+        // bytes a separator search still looks at).
+        size_t keep = mailStart == std::string::npos ? (scan > 2 ? scan - 2 : 0) : std::min(mailStart, scan);
+        if (keep > 0) {
+            buffer.erase(0, keep);
+            scan -= keep;
+            if (mailStart != std::string::npos) mailStart -= keep;
         }
         size_t have = buffer.size();
         buffer.resize(have + kReadBlock);
@@ -247,20 +238,38 @@ void TSavedMailDecoder::AddMbox(int fd, const std::string& path)
         if (n < 0) {
             buffer.resize(have);
             Failed(path, "cannot be read: " + SysErrorMessage(errno));
-            break;
+            return;
         }
         buffer.resize(have + static_cast<size_t>(n));
-        if (n == 0) break;
+        atEof = n == 0;
+        // A "From " line after an empty line (or first in the file) starts
+        // the next mail.
         for (;;) {
-            const void* lf = std::memchr(buffer.data() + start, '\n', buffer.size() - start);
-            if (!lf) break;
-            size_t end = static_cast<size_t>(static_cast<const char*>(lf) - buffer.data()) + 1;
-            takeLine(std::string_view(buffer).substr(start, end - start));
-            start = end;
+            size_t from = std::string::npos;
+            if (number == 0 && buffer.compare(0, 5, "From ") == 0) {
+                from = 0;
+            } else {
+                for (size_t at = scan; (at = buffer.find("\nFrom ", at)) != std::string::npos; ++at) {
+                    if (at > 0 && (buffer[at - 1] == '\n' || (buffer[at - 1] == '\r' && at > 1 && buffer[at - 2] == '\n'))) {
+                        from = at + 1;
+                        break;
+                    }
+                }
+            }
+            size_t lineEnd = from == std::string::npos ? from : buffer.find('\n', from);
+            if (lineEnd == std::string::npos) break;
+            if (number > 0) finish(from);
+            ++number;
+            mailStart = lineEnd + 1;
+            scan = mailStart;
+        }
+        scan = buffer.size() > 8 ? std::max(scan, buffer.size() - 8) : scan;
+        if (mailStart != std::string::npos && !tooLarge && buffer.size() - mailStart > kMaxMessageSize) {
+            tooLarge = true;
+            mailStart = std::string::npos;
         }
     }
-    if (start < buffer.size()) takeLine(std::string_view(buffer).substr(start));
-    flush();
+    if (number > 0) finish(buffer.size());
 }
 
 void TSavedMailDecoder::AddMail(std::string_view mail, const std::string& origin)

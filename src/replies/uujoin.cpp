@@ -39,6 +39,7 @@ public:
         return copy.Next(line);
     }
     size_t Number() const { return number_; }
+    size_t Remaining() const { return text_.size() - pos_; }
 
 private:
     std::string_view text_;
@@ -106,6 +107,18 @@ private:
         p.subject = subject_;
         p.beginLine = std::move(beginLine);
         p.origin = origin_;
+        // The data is 3/4 of the text at most: one allocation, no copies.
+        p.data.reserve(std::min(cursor_.Remaining() / 4 * 3 + 64, kMaxMessageSize + 64));
+    }
+
+    bool TakeFull(std::string_view line)
+    {
+        TUUPiece& p = pieces_.back();
+        if (!UUDecodeFullLineTo(line, p.data)) return false;
+        if (p.data.size() > kMaxMessageSize) throw EMessageTooLarge(TooLargeOutputMessage());
+        p.endsShort = false;
+        ++p.lines;
+        return true;
     }
 
     void Take(std::string_view line)
@@ -127,7 +140,12 @@ private:
     void Data()
     {
         std::string_view line, next;
-        while (cursor_.Peek(line)) {
+        for (;;) {
+            // Nearly every line is a whole, clean data line: taken at once.
+            TLineCursor before = cursor_;
+            if (!cursor_.Next(line)) return;
+            if (line.size() == kFullChars && TakeFull(line)) continue;
+            cursor_ = before;
             int count = UULineCount(line);
             bool nextExists = false;
             if (count == kFullCount && line.size() <= kFullChars + 1) {
