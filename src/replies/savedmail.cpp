@@ -276,6 +276,7 @@ void TSavedMailDecoder::AddMail(std::string_view mail, const std::string& origin
 {
     TmsHeaders headers;
     size_t bodyAt = ReadHeaders(mail, headers);
+
     try {
         std::string subject = HeaderValue(headers, "Subject");
         bool mime = WithoutComments(HeaderValue(headers, "MIME-Version")) == "1.0";
@@ -286,7 +287,10 @@ void TSavedMailDecoder::AddMail(std::string_view mail, const std::string& origin
         bool plain = !mime || ((type.empty() || StartsWithNoCase(type, "text/plain")) &&
                                HeaderParameter(type, "name").empty() && !IsMimeEncoded(encoding));
         if (!plain) return AddMimeMail(mail, subject, origin);
-        for (TUUPiece& piece : ScanUUPieces(mail.substr(bodyAt), subject, origin)) pieces_.push_back(std::move(piece));
+        for (TUUPiece& piece : ScanUUPieces(mail.substr(bodyAt), subject, origin)) {
+            pieces_.push_back(std::move(piece));
+            Spill(pieces_.back());
+        }
     } catch (const std::exception& e) {
         Failed(origin, e.what());
     }
@@ -312,7 +316,104 @@ void TSavedMailDecoder::AddMimeMail(std::string_view mail, const std::string& su
         return;
     }
     std::string text = JoinLines(body);
-    for (TUUPiece& piece : ScanUUPieces(text, subject, origin)) pieces_.push_back(std::move(piece));
+    for (TUUPiece& piece : ScanUUPieces(text, subject, origin)) {
+        pieces_.push_back(std::move(piece));
+        Spill(pieces_.back());
+    }
+}
+
+bool TSavedMailDecoder::OpenSpill(const std::string& key, int next)
+{
+    auto old = openSpill_.find(key);
+    if (old != openSpill_.end()) spills_[old->second].open = false;
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    TSpillFile spill;
+    spill.temp = folder_ + (folder_.ends_with("/") ? "" : "/") + ".tolvar-XXXXXX";
+    spill.fd = ::mkstemp(spill.temp.data());
+    // Without a spill file the parts simply stay in memory.
+    if (spill.fd < 0) return false;
+    spill.next = next;
+    openSpill_[key] = spills_.size();
+    spills_.push_back(std::move(spill));
+    return true;
+}
+
+void TSavedMailDecoder::Spill(TUUPiece& piece)
+{
+    TPartNumber pn = ParsePartNumber(piece.subject);
+    const bool begins = !piece.beginLine.empty();
+    // Numbered parts join by number and total, the others by Subject.
+    std::string key = pn.number > 0 ? pn.key + "\n" + std::to_string(pn.total) : pn.key + "\n";
+    if (begins && piece.hasEnd) {
+        if (!OpenSpill("\n\n", 0)) return;
+        spills_.back().open = false;
+        openSpill_.erase("\n\n");
+    } else if (begins && pn.number <= 1) {
+        // A second copy of part 1 is not used: it must not take the spill.
+        auto it = openSpill_.find(key);
+        if (pn.number == 1 && it != openSpill_.end()) return;
+        if (!OpenSpill(key, pn.number)) return;
+    } else {
+        auto it = openSpill_.find(key);
+        if (it == openSpill_.end() || !spills_[it->second].open) return;
+        TSpillFile& open = spills_[it->second];
+        // Unnumbered, the part with the end goes last whatever follows it:
+        // it stays in memory.
+        if (pn.number > 0 ? pn.number != open.next : piece.hasEnd) return;
+    }
+    size_t index = spills_.size() - 1;
+    if (!begins || !piece.hasEnd) index = openSpill_[key];
+    TSpillFile& spill = spills_[index];
+    try {
+        WriteAll(spill.fd, piece.data, spill.temp);
+    } catch (const std::exception&) {
+        // The spill file is no longer whole; later parts stay in memory.
+        spill.open = false;
+        spill.size = static_cast<size_t>(-1);
+        return;
+    }
+    piece.spill = static_cast<int>(index);
+    piece.spillOffset = spill.size;
+    piece.spilled = piece.data.size();
+    spill.size += piece.data.size();
+    std::string().swap(piece.data);
+    if (spill.next > 0) ++spill.next;
+}
+
+std::string TSavedMailDecoder::WriteJoined(const TUUFile& file)
+{
+    const std::string dir = folder_ + (folder_.ends_with("/") ? "" : "/");
+    // Usually the spill file holds exactly the first parts, in order: the
+    // rest is appended and the file takes its name. Otherwise the file is
+    // written afresh, spilled parts read back.
+    size_t k = 0, offset = 0;
+    const int s = file.parts[0]->spill;
+    while (s >= 0 && k < file.parts.size() && file.parts[k]->spill == s && file.parts[k]->spillOffset == offset)
+        offset += file.parts[k++]->spilled;
+    TSpillFile* spill = s >= 0 ? &spills_[static_cast<size_t>(s)] : nullptr;
+    if (spill && (spill->claimed || spill->size != offset)) k = 0;
+    std::vector<std::string> readBack;
+    readBack.reserve(file.parts.size()); // the views below must not move
+    std::vector<std::string_view> chunks;
+    for (size_t i = k; i < file.parts.size(); ++i) {
+        const TUUPiece* p = file.parts[i];
+        if (p->spill < 0) {
+            chunks.push_back(p->data);
+            continue;
+        }
+        const TSpillFile& from = spills_[static_cast<size_t>(p->spill)];
+        std::string bytes(p->spilled, '\0');
+        if (::pread(from.fd, bytes.data(), bytes.size(), static_cast<off_t>(p->spillOffset)) !=
+            static_cast<ssize_t>(bytes.size()))
+            ThrowIo(from.temp);
+        readBack.push_back(std::move(bytes));
+        chunks.push_back(readBack.back());
+    }
+    if (k == 0) return SaveNewFile(folder_, file.name, chunks);
+    for (std::string_view chunk : chunks) WriteAll(spill->fd, chunk, spill->temp);
+    spill->claimed = true;
+    return ClaimName(spill->temp, dir, file.name);
 }
 
 std::vector<TDecodedFile> TSavedMailDecoder::Finish()
@@ -322,10 +423,19 @@ std::vector<TDecodedFile> TSavedMailDecoder::Finish()
             results_.push_back({file.name, file.status, {}, file.reason});
             continue;
         }
-        std::vector<std::string_view> chunks;
-        for (const TUUPiece* p : file.parts) chunks.push_back(p->data);
-        Saved(file.name, chunks);
+        try {
+            results_.push_back({file.name, TUUStatus::Complete, WriteJoined(file), {}});
+        } catch (const std::exception& e) {
+            Failed(file.name, e.what());
+        }
     }
+    // Spill files of incomplete files go: nothing incomplete is left behind.
+    for (TSpillFile& spill : spills_) {
+        if (spill.fd >= 0) ::close(spill.fd);
+        if (!spill.claimed) ::unlink(spill.temp.c_str());
+    }
+    spills_.clear();
+    openSpill_.clear();
     pieces_.clear();
     return std::move(results_);
 }

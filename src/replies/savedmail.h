@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,10 +49,28 @@ private:
     void AddMimeMail(std::string_view mail, const std::string& subject, const std::string& origin);
     void Saved(const std::string& name, const std::vector<std::string_view>& chunks);
     void Failed(const std::string& where, const std::string& why);
+    // Writes a piece that continues a file in order straight to that file's
+    // spill file, so a long mailbox in order is never held in memory.
+    void Spill(TUUPiece& piece);
+    bool OpenSpill(const std::string& key, int next);
+    // The complete file written under a free name; its path.
+    std::string WriteJoined(const TUUFile& file);
+
+    // A file being written as its parts arrive, in order.
+    struct TSpillFile {
+        std::string temp;
+        int fd = -1;
+        size_t size = 0;
+        int next = 0;        // the part number it takes next (0: unnumbered)
+        bool open = true;    // still taking parts
+        bool claimed = false; // renamed to its final name
+    };
 
     std::string folder_;
     std::vector<TUUPiece> pieces_;
     std::vector<TDecodedFile> results_;
+    std::vector<TSpillFile> spills_;
+    std::map<std::string, size_t> openSpill_; // Subject key (and total) -> spill
 };
 
 // The line printed for a result: "NAME: complete, saved as PATH",

@@ -343,7 +343,7 @@ size_t TUUFile::Size() const
 {
     size_t size = 0;
     for (const TUUPiece* p : parts)
-        if (p) size += p->data.size();
+        if (p) size += p->Bytes();
     return size;
 }
 

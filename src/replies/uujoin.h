@@ -18,6 +18,13 @@ struct TUUPiece {
     bool hasEnd = false;    // the terminator or the end line closes it
     long long size = -1;    // the "size N" line after the end, when sent
     std::string origin;     // where it was found, for messages
+    // Set when the data was written out early (data is then empty): the
+    // spill file, where in it, and how many bytes.
+    int spill = -1;
+    size_t spillOffset = 0;
+    size_t spilled = 0;
+
+    size_t Bytes() const { return spilled + data.size(); }
 };
 
 // Every piece in text (one mail, a clipboard copy or a saved text), in
