@@ -13,6 +13,7 @@ build=${1:-$here/../build}
 missing=""
 command -v uudecode >/dev/null || missing="$missing sharutils"
 command -v uudeview >/dev/null || missing="$missing uudeview"
+[ -x /usr/bin/time ] || missing="$missing time"
 if [ -n "$missing" ]; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"

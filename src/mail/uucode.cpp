@@ -50,6 +50,17 @@ constexpr std::array<uint8_t, 256> kValueOrBad = [] {
     return t;
 }();
 
+// The 12 bits of two characters, with 0x1000 set when either is bad.
+const std::array<uint16_t, 65536> kPairValue = [] {
+    std::array<uint16_t, 65536> t{};
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b) {
+            uint16_t va = kValueOrBad[a], vb = kValueOrBad[b];
+            t[a << 8 | b] = ((va | vb) & 64) ? 0x1000 : static_cast<uint16_t>(va << 6 | vb);
+        }
+    return t;
+}();
+
 int Value(char ch)
 {
     auto c = static_cast<unsigned char>(ch);
@@ -110,19 +121,19 @@ bool UUDecodeFullLineTo(std::string_view line, std::string& out)
     const auto* src = reinterpret_cast<const unsigned char*>(line.data() + 1);
     size_t at = out.size();
     out.resize(at + kLineBytes);
-    char* dst = out.data() + at;
-    // Fifteen whole groups; a bad character is noticed once, at the end.
-    uint8_t bad = 0;
+    auto* dst = reinterpret_cast<unsigned char*>(out.data() + at);
+    // Two characters at a time, 12 bits each; a bad character is noticed
+    // once, at the end.
+    uint16_t bad = 0;
     for (size_t g = 0; g < kLineChars; g += 4, dst += 3) {
-        uint8_t a = kValueOrBad[src[g]], b = kValueOrBad[src[g + 1]], c = kValueOrBad[src[g + 2]],
-                d = kValueOrBad[src[g + 3]];
-        bad |= a | b | c | d;
-        uint32_t v = (uint32_t(a & 63) << 18) | (uint32_t(b & 63) << 12) | (uint32_t(c & 63) << 6) | uint32_t(d & 63);
-        dst[0] = static_cast<char>(v >> 16);
-        dst[1] = static_cast<char>(v >> 8);
-        dst[2] = static_cast<char>(v);
+        uint16_t hi = kPairValue[src[g] << 8 | src[g + 1]], lo = kPairValue[src[g + 2] << 8 | src[g + 3]];
+        bad |= hi | lo;
+        uint32_t v = (uint32_t(hi & 0xFFF) << 12) | (lo & 0xFFF);
+        dst[0] = static_cast<unsigned char>(v >> 16);
+        dst[1] = static_cast<unsigned char>(v >> 8);
+        dst[2] = static_cast<unsigned char>(v);
     }
-    if (bad & 64) {
+    if (bad & 0x1000) {
         out.resize(at);
         return false;
     }

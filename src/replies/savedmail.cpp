@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kErrorLine = "The following error has been occured while processing the message:";
-constexpr size_t kReadBlock = size_t{1} << 20;
+constexpr size_t kReadBlock = size_t{4} << 20;
 
 [[noreturn]] void ThrowIo(const std::string& path)
 {
@@ -249,7 +249,11 @@ void TSavedMailDecoder::AddMbox(int fd, const std::string& path)
             if (number == 0 && buffer.compare(0, 5, "From ") == 0) {
                 from = 0;
             } else {
-                for (size_t at = scan; (at = buffer.find("\nFrom ", at)) != std::string::npos; ++at) {
+                // memmem skips whole lines at once; the mailbox is mostly data.
+                for (size_t at = scan; at < buffer.size(); ++at) {
+                    const void* hit = ::memmem(buffer.data() + at, buffer.size() - at, "\nFrom ", 6);
+                    if (!hit) break;
+                    at = static_cast<size_t>(static_cast<const char*>(hit) - buffer.data());
                     if (at > 0 && (buffer[at - 1] == '\n' || (buffer[at - 1] == '\r' && at > 1 && buffer[at - 2] == '\n'))) {
                         from = at + 1;
                         break;

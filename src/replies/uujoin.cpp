@@ -33,6 +33,26 @@ public:
         ++number_;
         return true;
     }
+    // The next line when it is exactly length characters long (before LF or
+    // CR LF): the common data line is found without a search.
+    bool NextOfLength(size_t length, std::string_view& line)
+    {
+        size_t end = pos_ + length;
+        if (end >= text_.size()) return false;
+        size_t next;
+        if (text_[end] == '\n')
+            next = end + 1;
+        else if (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n')
+            next = end + 2;
+        else
+            return false;
+        // A line break inside is no UU character: the caller's check of the
+        // characters refuses such a "line".
+        line = text_.substr(pos_, length);
+        pos_ = next;
+        ++number_;
+        return true;
+    }
     bool Peek(std::string_view& line) const
     {
         TLineCursor copy = *this;
@@ -143,8 +163,9 @@ private:
         for (;;) {
             // Nearly every line is a whole, clean data line: taken at once.
             TLineCursor before = cursor_;
+            if (cursor_.NextOfLength(kFullChars, line) && TakeFull(line)) continue;
+            cursor_ = before;
             if (!cursor_.Next(line)) return;
-            if (line.size() == kFullChars && TakeFull(line)) continue;
             cursor_ = before;
             int count = UULineCount(line);
             bool nextExists = false;
