@@ -129,6 +129,13 @@ TEST_F(Wizard, WrongOrBadPartsLeaveTheWizardWaiting)
     desk.CopyToClipboard(Mail("f", Join(uu, 2, uu.size(), "\r\n") + "`\r\nEND"));
     form.btnNext.Click();
     EXPECT_EQ(ReadFileString(root.Path() + "downloads/f"), Bytes(200));
+    // A damaged data line: said so, with where, and the part is not taken.
+    std::string damaged = part1;
+    damaged[damaged.find("begin 600 f\r\n") + 15] = 'x';
+    desk.ExpectDialog("Part 1 could not be read\r\n\nInvalid Character in line 8");
+    desk.CopyToClipboard(damaged);
+    form.btnNext.Click();
+    EXPECT_EQ(form.ExpectedPart, 1);
     EXPECT_EQ(desk.PendingExpectations(), 0);
 }
 
