@@ -15,11 +15,17 @@
 #include "qt/propsview.h"
 #include "qt/qtdesktop.h"
 #include "qt/qtpump.h"
+#include "replies/savedmail.h"
 #include "ui/application.h"
 #include "ui/desktop.h"
 
 int main(int argc, char** argv)
 {
+    // Decoding saved mail needs neither a display nor the lock.
+    if (argc > 1 && std::string(argv[1]) == "decode") {
+        SetLocalRoot(ExecutableFolder());
+        return RunDecodeCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
     std::vector<std::string> args(argv + 1, argv + argc);
     if (IsCommandLineVerb(args)) {
         // The lock and the local socket need Qt's core only, never a display.

@@ -34,6 +34,7 @@ public:
     TPoint CursorPos() override { return {}; }
     TSize ScreenSize() override { return {1024, 768}; }
     bool StartProcess(const std::string&, const std::vector<std::string>&) override { return false; }
+    std::vector<std::string> OpenFileNames(const std::string&) override { return {}; }
     void Terminate() override { terminated_ = true; }
     bool Terminated() const override { return terminated_; }
     // The command line holds the real claim itself.

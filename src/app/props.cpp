@@ -363,7 +363,7 @@ void TfrmProps::btnDecoderToolsClick()
     // clipboard, which must never happen to a user who did not ask.
     Hide();
     try {
-        TfrmDecode decoder(msMessage1);
+        TfrmDecode decoder;
         decoder.ShowModal();
     } catch (...) {
         Show();

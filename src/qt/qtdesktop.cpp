@@ -1,6 +1,7 @@
 #include "qt/qtdesktop.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QClipboard>
 #include <QCursor>
 #include <QDeadlineTimer>
@@ -288,6 +289,14 @@ TSize QtDesktop::ScreenSize()
     if (!screen) return {1024, 768};
     QSize s = screen->geometry().size();
     return {s.width(), s.height()};
+}
+
+std::vector<std::string> QtDesktop::OpenFileNames(const std::string& title)
+{
+    std::vector<std::string> files;
+    for (const QString& file : QFileDialog::getOpenFileNames(QApplication::activeWindow(), Q(title)))
+        files.push_back(file.toStdString());
+    return files;
 }
 
 bool QtDesktop::StartProcess(const std::string& program, const std::vector<std::string>& args)

@@ -47,6 +47,7 @@ public:
     TPoint CursorPos() override;
     TSize ScreenSize() override;
     bool StartProcess(const std::string& program, const std::vector<std::string>& args) override;
+    std::vector<std::string> OpenFileNames(const std::string& title) override;
     void Terminate() override;
     bool Terminated() const override { return terminated_; }
     bool ClaimSingleInstance(const std::string& name) override;

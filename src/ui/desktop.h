@@ -95,6 +95,8 @@ public:
     virtual TPoint CursorPos() = 0;
     virtual TSize ScreenSize() = 0;
     virtual bool StartProcess(const std::string& program, const std::vector<std::string>& args) = 0;
+    // The files the user picks in an open dialog; none when cancelled.
+    virtual std::vector<std::string> OpenFileNames(const std::string& title) = 0;
     // Ends the main loop; windows are destroyed as the program ends.
     virtual void Terminate() = 0;
     virtual bool Terminated() const = 0;

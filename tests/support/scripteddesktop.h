@@ -77,6 +77,9 @@ public:
     TPoint CursorPos() override { return cursor; }
     TSize ScreenSize() override { return screen; }
     bool StartProcess(const std::string& program, const std::vector<std::string>& args) override;
+    // The open dialog answers with filesToOpen.
+    std::vector<std::string> OpenFileNames(const std::string&) override { return filesToOpen; }
+    std::vector<std::string> filesToOpen;
     void Terminate() override { terminated = true; }
     bool Terminated() const override { return terminated; }
     bool ClaimSingleInstance(const std::string&) override { return firstInstance; }
