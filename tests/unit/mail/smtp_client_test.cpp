@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <thread>
 
 #include "mail/msmsg.h"
@@ -269,6 +270,43 @@ TEST_F(SmtpDialogue, TlsHandshakeEndsAtTheTimeOutOnCancelOrWithTheReason)
         EXPECT_LT(steady_clock::now() - start, c.cancel ? 800ms : 3000ms);
         EXPECT_FALSE(smtp.Connected());
         smtp.SetPump(nullptr);
+    }
+}
+
+TEST_F(SmtpDialogue, OldStyleAuthListIsReadAndPlainLoginGoesOnlyWhenAllowed)
+{
+    const std::map<std::string, std::string> replies = {
+        {"EHLO", "250-hostile.test\r\n250-AUTH=LOGIN\r\n250-size 1000\r\n250 8BITMIME\r\n"},
+        {"AUTH LOGIN", "334 VXNlcm5hbWU6\r\n"},
+        {"bWU=", "334 UGFzc3dvcmQ6\r\n"},
+        {"cHc=", "235 2.7.0 ok\r\n"}};
+    smtp.SetUserName("me");
+    smtp.OnPassword = [](TagSocket&) { return std::string("pw"); };
+    for (bool allowed : {false, true}) {
+        SCOPED_TRACE(allowed);
+        log.events.clear();
+        THostileServer server([&](THostileConnection& conn, int) { PlaySmtp(conn, replies); });
+        smtp.SetServer(server.Address());
+        smtp.SetAllowPlainLogin(allowed);
+        std::string error;
+        try {
+            smtp.Send();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, allowed ? "" : "Login without encryption is not allowed (choose STARTTLS or SSL/TLS)");
+        EXPECT_EQ(smtp.Extensions(), (std::set<std::string>{"AUTH", "SIZE", "8BITMIME"}));
+        EXPECT_EQ(smtp.AuthMechanisms(), std::set<std::string>{"LOGIN"});
+        ASSERT_TRUE(server.WaitForFinished(1));
+        std::vector<std::string> expected = {"EHLO " + HostName()};
+        // A failed connect ends without QUIT, as a refused HELO does.
+        if (allowed)
+            for (const char* line : {"AUTH LOGIN", "bWU=", "cHc=", "MAIL FROM:<user@example.org>",
+                                     "RCPT TO:<robot@bymail.test>", "DATA", "QUIT"})
+                expected.push_back(line);
+        EXPECT_EQ(Commands(server), expected);
+        // What the log shows of the login.
+        EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "C: <hidden>"), allowed ? 2 : 0);
     }
 }
 
