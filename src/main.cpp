@@ -28,8 +28,10 @@ int main(int argc, char** argv)
     SetMailPump(&pump);
     bool previousInstance = !desktop.ClaimSingleInstance("tolvar");
 
-    SetLocalRoot(ExecutableFolder());
+    TProgramFolder folder = SetUpLocalRoot();
     LogDebug("Started Tolvar");
+    if (!folder.installedData.empty()) LogDebug("Installed copy: program folder " + LocalRoot());
+    if (!folder.seedFailures.empty()) LogDebug("Could not copy from " + folder.installedData + ":\n" + folder.seedFailures);
     SetErrorBox([](const std::string& text, int help, bool withHelp) {
         MessageDlg(text, TMsgDlgType::mtWarning, withHelp ? (mbOK | mbHelp) : mbOK, help);
     });
@@ -38,9 +40,7 @@ int main(int argc, char** argv)
     TfrmProps props(args);
     if (!props.JustOne32(previousInstance)) return 0;
     auto view = std::make_unique<TPropsView>(props);
-    desktop.SetActivateHandler([&props] {
-        if (props.Visible()) props.BringToFront();
-    });
+    desktop.SetActivateHandler([&props] { RunGuarded(props, [&props] { props.ComeForward(); }); });
     RunGuarded(props, [&props] { props.FormCreate(); });
     if (!desktop.Terminated()) app.exec();
     props.FormDestroy();
