@@ -72,11 +72,6 @@ public:
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) override { trayHandler_ = std::move(handler); }
     bool TrayAvailable() override { return trayAvailable; }
     void TrayMessage(const std::string& text) override { trayMessages.push_back(text); }
-    // A later start of the program asked this one to come forward.
-    void ActivateFromSecondStart()
-    {
-        if (activateHandler_) activateHandler_();
-    }
     void ShowPopupMenu(TPopupMenu& menu, TPoint at) override;
     void TimerChanged(TTimer& timer) override;
     void TimerDestroyed(TTimer& timer) override;

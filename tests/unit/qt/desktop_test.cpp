@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSystemTrayIcon>
+#include <QTextBrowser>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/props.h"
+#include "qt/propsview.h"
+#include "qt/qtdesktop.h"
+#include "support/tempdir.h"
+
+namespace {
+// The real main window, keys typed into its URL field.
+struct KeyFilter : ::testing::Test {
+    KeyFilter()
+    {
+        // Help opens in the built-in viewer, never in a browser.
+        ::setenv("TOLVAR_HELP", "builtin", 1);
+        std::filesystem::create_directories(root.Path() + "help");
+        root.Write("help/index.html", "<html><body><h1 id=\"context-0\">Top</h1>" + std::string(4000, '\n') +
+                                          "<p>" + std::string(20000, 'x') + "</p><p id=\"context-22\">Manual entry</p>" +
+                                          "<p>" + std::string(20000, 'y') + "</p></body></html>");
+        view.show();
+    }
+    ~KeyFilter() override
+    {
+        ::unsetenv("TOLVAR_HELP");
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QTextBrowser*>(w->findChild<QTextBrowser*>())) w->close();
+    }
+    TTempRoot root;
+    QtDesktop desk;
+    TfrmProps props{{}};
+    TPropsView view{props};
+};
+} // namespace
+
+TEST_F(KeyFilter, CtrlAltKeysAndF1ReachTheWindowWhileAnEditHasTheKeyboard)
+{
+    auto* edit = view.findChild<QLineEdit*>("txtURL");
+    ASSERT_NE(edit, nullptr);
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+        QString box;   // the question asked ("" for none)
+        QString typed; // what the field holds afterwards
+    } cases[] = {
+        {Qt::Key_1, Qt::ControlModifier | Qt::AltModifier, "1", "Don't send mode is: OFF. Change?", ""},
+        {Qt::Key_1, Qt::ControlModifier | Qt::AltModifier | Qt::KeypadModifier, "1", "Super debug status is: OFF. Change?", ""},
+        {Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, "a", "Super debug status is: ON. Change?", ""},
+        {Qt::Key_1, Qt::NoModifier, "1", "", "1"},
+    };
+    for (const auto& c : cases) {
+        edit->clear();
+        edit->setFocus();
+        QString asked;
+        QTimer::singleShot(100, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == "&Yes") b->click();
+            }
+        });
+        QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, QString::fromLatin1(c.text));
+        QApplication::sendEvent(edit, &press);
+        QApplication::processEvents();
+        EXPECT_EQ(asked, c.box) << c.text << " " << c.modifiers;
+        EXPECT_EQ(edit->text(), c.typed) << c.box.toStdString();
+    }
+    EXPECT_TRUE(props.dispatcher.dontSendMode);
+    EXPECT_FALSE(props.capture.superDebug) << "on by keypad 1, off again by A";
+
+    // F1 in the URL field: the help at that field's section.
+    edit->setFocus();
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(edit, &f1);
+    QTextBrowser* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->findChild<QTextBrowser*>()) help = w->findChild<QTextBrowser*>();
+    ASSERT_NE(help, nullptr) << "no built-in help window";
+    EXPECT_EQ(help->source().fragment(), "context-22");
+    QApplication::processEvents();
+    EXPECT_GT(help->verticalScrollBar()->value(), 0) << "opened at the top, not at the section";
+}
+
+TEST(TrayClicks, DoubleClickIsTwoClicksAndMiddleClickNothing)
+{
+    using E = TTrayEvent;
+    struct Case {
+        QSystemTrayIcon::ActivationReason reason;
+        std::vector<TTrayEvent> events;
+    } cases[] = {
+        {QSystemTrayIcon::Trigger, {E::Click}},
+        {QSystemTrayIcon::DoubleClick, {E::Click, E::DblClick}},
+        {QSystemTrayIcon::Context, {E::RightClick}},
+        {QSystemTrayIcon::MiddleClick, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(QtDesktop::TrayEventsFor(c.reason), c.events) << c.reason;
+}
