@@ -13,6 +13,8 @@
 #include <filesystem>
 
 #include "app/props.h"
+#include "intake/prgress.h"
+#include "qt/progressview.h"
 #include "qt/propsview.h"
 #include "qt/qtdesktop.h"
 #include "support/tempdir.h"
@@ -105,4 +107,55 @@ TEST(TrayClicks, DoubleClickIsTwoClicksAndMiddleClickNothing)
         {QSystemTrayIcon::MiddleClick, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(QtDesktop::TrayEventsFor(c.reason), c.events) << c.reason;
+}
+
+namespace {
+// Answers the next box, noting whether it was above everything, had the
+// keyboard and belonged to the given window.
+struct BoxSeen {
+    bool onTop = false, active = false;
+    QWidget* owner = nullptr;
+};
+void AnswerNextBox(BoxSeen& seen)
+{
+    QTimer::singleShot(100, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        seen.onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+        seen.active = QApplication::activeWindow() == box;
+        seen.owner = box->parentWidget();
+        box->accept();
+    });
+}
+} // namespace
+
+TEST(Boxes, AreAboveTheProgressWindowAndTheModalWindowAndTakeTheKeyboard)
+{
+    TTempRoot root;
+    QtDesktop desk;
+    RegisterQtViews();
+    {
+        // "Request Failed" while the progress window (always on top) is up.
+        TfrmProgress progress;
+        progress.Show();
+        BoxSeen seen;
+        AnswerNextBox(seen);
+        MessageDlg("Request Failed", TMsgDlgType::mtWarning, mbOK, 0);
+        EXPECT_TRUE(seen.onTop);
+        EXPECT_TRUE(seen.active);
+    }
+    // A box raised from a modal window on top (the UUDecoder) belongs to it.
+    TForm wizard("frmWizard");
+    TFormView view(wizard);
+    view.setWindowFlag(Qt::WindowStaysOnTopHint);
+    BoxSeen seen;
+    QTimer::singleShot(50, [&] {
+        AnswerNextBox(seen);
+        MessageDlg("Bad first part", TMsgDlgType::mtError, mbOK, 0);
+        wizard.SetModalResult(mrCancel);
+    });
+    wizard.ShowModal();
+    EXPECT_TRUE(seen.onTop);
+    EXPECT_TRUE(seen.active);
+    EXPECT_EQ(seen.owner, &view);
 }
