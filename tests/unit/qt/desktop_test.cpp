@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -158,4 +159,46 @@ TEST(Boxes, AreAboveTheProgressWindowAndTheModalWindowAndTakeTheKeyboard)
     EXPECT_TRUE(seen.onTop);
     EXPECT_TRUE(seen.active);
     EXPECT_EQ(seen.owner, &view);
+}
+
+namespace {
+QTextBrowser* VisibleHelpViewer()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->findChild<QTextBrowser*>()) return w->findChild<QTextBrowser*>();
+    return nullptr;
+}
+} // namespace
+
+TEST(Help, TheOpenerGetsAPageThatJumpsToTheSectionAndItsFailureOpensTheViewer)
+{
+    TTempRoot root;
+    std::filesystem::create_directories(root.Path() + "help");
+    root.Write("help/index.html", "<html><body><h2 id=\"context-4002\">Servers</h2></body></html>");
+    QtDesktop desk;
+    // A stand-in xdg-open that keeps the page it was given and exits as told.
+    TTempDir bin;
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", bin.Path().c_str(), 1);
+    ::unsetenv("TOLVAR_HELP");
+    for (int exitCode : {0, 3}) {
+        bin.Write("xdg-open", "#!/bin/sh\n/bin/cat \"${1#file://}\" > \"$0.page\"\nexit " + std::to_string(exitCode) + "\n");
+        std::filesystem::permissions(bin.File("xdg-open"), std::filesystem::perms::owner_all);
+        std::filesystem::remove(bin.File("xdg-open.page"));
+        desk.ShowHelp(4002);
+        QDeadlineTimer deadline(5000);
+        auto done = [&] { return bin.Read("xdg-open.page").find("</html>") != std::string::npos && (exitCode == 0 || VisibleHelpViewer()); };
+        while (!deadline.hasExpired() && !done()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        // Long enough for the opener's exit to be seen.
+        QDeadlineTimer settle(300);
+        while (!settle.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_NE(bin.Read("xdg-open.page").find("help/index.html#context-4002"), std::string::npos) << exitCode;
+        QTextBrowser* viewer = VisibleHelpViewer();
+        EXPECT_EQ(viewer != nullptr, exitCode != 0) << "the built-in viewer opens exactly when the opener fails";
+        if (viewer) {
+            EXPECT_EQ(viewer->source().fragment(), "context-4002");
+            viewer->window()->close();
+        }
+    }
+    ::setenv("PATH", path.c_str(), 1);
 }
