@@ -9,7 +9,6 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/desktop/tolvar.svg
 # The menu entry names the installed program by its full path (the prefix is
 # known only at install time), so it starts where ~/.local/bin is not on PATH.
 install(CODE "
-  set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolvar\")
   set(exe \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolvar\")
   file(READ \"${CMAKE_CURRENT_LIST_DIR}/desktop/tolvar.desktop.in\" entry)
   string(REPLACE \"@TOLVAR_EXEC@\" \"\${exe}\" entry \"\${entry}\")

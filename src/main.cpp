@@ -40,7 +40,17 @@ int main(int argc, char** argv)
     TfrmProps props(args);
     if (!props.JustOne32(previousInstance)) return 0;
     auto view = std::make_unique<TPropsView>(props);
-    desktop.SetActivateHandler([&props] { RunGuarded(props, [&props] { props.ComeForward(); }); });
+    desktop.SetActivateHandler([&props] {
+        // A box or the wizard the user has yet to answer comes forward
+        // first: the main window would be blocked behind it.
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (modal->isMinimized()) modal->showNormal();
+            modal->raise();
+            modal->activateWindow();
+            return;
+        }
+        RunGuarded(props, [&props] { props.ComeForward(); });
+    });
     RunGuarded(props, [&props] { props.FormCreate(); });
     if (!desktop.Terminated()) app.exec();
     props.FormDestroy();
