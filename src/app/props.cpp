@@ -97,7 +97,7 @@ void TfrmProps::WireRequests()
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
     capture.DetailsComplete = [this] { return detailsComplete_; };
     capture.ProcessUpdateFile = [this](const std::string& text) {
-        ProcessUpdateFile(text, msMessage1, [this] { RestartProgram(); });
+        ProcessUpdateFile(text, [this] { RestartProgram(); });
     };
     btnGo.OnClick = [this] { capture.btnGoClick(); };
     btnSend.OnClick = [this] { lists.btnSendClick(); };
@@ -343,6 +343,7 @@ void TfrmProps::btnCancelClick()
 {
     Checkpoint = 4410;
     LoadSettings(*this);
+    RestorePreferencesPage(*this);
     Checkpoint = 4411;
     HideWindow();
 }

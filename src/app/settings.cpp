@@ -197,6 +197,15 @@ void FillPreferencesPage(TfrmProps& form)
     form.medChunksize.OnChange = std::move(onChunk);
 }
 
+void RestorePreferencesPage(TfrmProps& form)
+{
+    FillPreferencesPage(form);
+    form.cboHTTPServersBinaryChange();
+    form.lblChunkSize.SetEnabled(Prefs().splitFiles);
+    form.medChunksize.SetEnabled(Prefs().splitFiles);
+    form.btnOk.SetEnabled(true);
+}
+
 void SetUpSettingsPages(TfrmProps& form)
 {
     // A fresh system's choices, so the pages make sense even when the start

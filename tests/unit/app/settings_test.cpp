@@ -239,6 +239,29 @@ TEST_F(Settings, CancelBringsBackTheStoredSettingsButNotTheServers)
     EXPECT_EQ(Ini().find("HTTPPages"), std::string::npos);
 }
 
+TEST_F(Settings, CancelRestoresThePreferencesPageAndNothingCancelledIsStoredLater)
+{
+    app.config.Write("tolvar/TOLVAR.INI", "[General]\r\nEmail=me@example.org\r\nprefBinaryFormat=0\r\nChunks=1\r\n"
+                                          "ChunkSize=45\r\n[Servers]\r\nSMTP=127.0.0.1\r\n");
+    auto props = Start();
+    props->Show();
+    props->medChunksize.SetText("77");
+    props->optBinaryFormat.SetItemIndex(1);
+    props->chkNoSplit.SetChecked(true);
+    props->btnCancel.Click();
+    EXPECT_EQ(props->medChunksize.Text(), "45");
+    EXPECT_EQ(props->optBinaryFormat.ItemIndex(), 0);
+    EXPECT_FALSE(props->chkNoSplit.Checked());
+    EXPECT_TRUE(props->medChunksize.Enabled());
+    EXPECT_EQ(Prefs().binaryTemplate, ReadServerKey(props->cboHTTPServersBinary.Text(), "fileBinaryHttpU"));
+    // A later apply (a queue change) and an unrelated Ok keep the stored values.
+    ApplyPreferences(*props);
+    props->btnOk.Click();
+    EXPECT_EQ(Prefs().chunkSize, 45);
+    EXPECT_NE(Ini().find("Chunks=1\r\nChunkSize=45\r\n"), std::string::npos) << Ini();
+    EXPECT_NE(Ini().find("prefBinaryFormat=0\r\n"), std::string::npos) << Ini();
+}
+
 TEST_F(Settings, StoredValuesReachTheWindow)
 {
     struct Case {

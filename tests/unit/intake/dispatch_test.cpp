@@ -23,7 +23,6 @@ const char* const kRobot = "getweb@bymail.example.net";
 struct Dispatch : ::testing::Test {
     Dispatch()
     {
-        std::filesystem::current_path(root.Path());   // "Test Message.Flg" lives here
         SetErrorBox([this](const std::string& text, int help, bool withHelp) {
             MessageDlg(text, TMsgDlgType::mtWarning, withHelp ? (mbOK | mbHelp) : mbOK, help);
         });
@@ -163,6 +162,10 @@ TEST_F(Dispatch, CompositionRefusalIsHandledQuietly)
 
 TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
 {
+    // Started from another folder (an autostart entry starts in the home
+    // folder): the flag still belongs in the program folder.
+    TTempDir startFolder, laterStartFolder;
+    std::filesystem::current_path(startFolder.Path());
     root.Write("Test Message.Txt", "Hello from \xFE, copy \xFE.");
     serverAddress = "127.0.0.1:1";
     smtp.SetServer(serverAddress);
@@ -174,6 +177,7 @@ TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
     ASSERT_TRUE(server.Running()) << server.Failure();
     smtp.SetServer(server.Address());
     dispatcher.SendTestMessageOnce();
+    std::filesystem::current_path(laterStartFolder.Path());
     dispatcher.SendTestMessageOnce();
     auto mails = server.WaitForMails(1);
     ASSERT_EQ(mails.size(), 1u);
@@ -181,6 +185,7 @@ TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
     EXPECT_NE(mails[0].data.find("Test Message from your copy of Tolvar"), std::string::npos);
     EXPECT_NE(mails[0].data.find("Hello from TAG-7, copy TAG-7."), std::string::npos);
     EXPECT_EQ(root.Read("Test Message.Flg"), " ");
+    EXPECT_TRUE(std::filesystem::is_empty(startFolder.Path()));
     EXPECT_EQ(lstHistory.Items().Count(), 0) << "the test message is no request";
     EXPECT_EQ(Log().find("Openning"), std::string::npos) << "its events set no status";
     // A later check finds the flag and sends nothing more.
