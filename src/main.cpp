@@ -41,15 +41,14 @@ int main(int argc, char** argv)
     if (!props.JustOne32(previousInstance)) return 0;
     auto view = std::make_unique<TPropsView>(props);
     desktop.SetActivateHandler([&props] {
-        // A box or the wizard the user has yet to answer comes forward
-        // first: the main window would be blocked behind it.
+        RunGuarded(props, [&props] { props.ComeForward(); });
+        // A box or the wizard the user has yet to answer stays above it:
+        // the main window takes no input until it is answered.
         if (QWidget* modal = QApplication::activeModalWidget()) {
             if (modal->isMinimized()) modal->showNormal();
             modal->raise();
             modal->activateWindow();
-            return;
         }
-        RunGuarded(props, [&props] { props.ComeForward(); });
     });
     RunGuarded(props, [&props] { props.FormCreate(); });
     if (!desktop.Terminated()) app.exec();
