@@ -110,7 +110,7 @@ void TfrmProps::WireRequests()
     DeleteAll1.OnClick = [this] { lists.DeleteAll1Click(); };
     TaskIcon1.OnClick = [this] { TaskIcon1Click(); };
     TaskIcon1.OnRightClick = [this](TPoint) { TaskIcon1RightClick(); };
-    OnKeyDown = [this](int key, unsigned shift) { FormKeyDown(key, shift); };
+    OnKeyDown = [this](int key, unsigned shift) { return FormKeyDown(key, shift); };
 }
 
 TfrmProps::~TfrmProps()
@@ -372,9 +372,9 @@ void TfrmProps::TaskIcon1RightClick()
     BringToFront();
 }
 
-void TfrmProps::FormKeyDown(int key, unsigned shift)
+bool TfrmProps::FormKeyDown(int key, unsigned shift)
 {
-    if ((shift & (ssCtrl | ssAlt)) != (ssCtrl | ssAlt)) return;
+    if ((shift & (ssCtrl | ssAlt)) != (ssCtrl | ssAlt)) return false;
     auto ask = [](const std::string& what, bool on) {
         return MessageDlg(what + (on ? "ON" : "OFF") + ". Change?", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0) != mrNo;
     };
@@ -382,6 +382,7 @@ void TfrmProps::FormKeyDown(int key, unsigned shift)
         capture.superDebug = !capture.superDebug;
     if (key == 0x31 && ask("Don't send mode is: ", dispatcher.dontSendMode))
         dispatcher.dontSendMode = !dispatcher.dontSendMode;
+    return key == 0x41 || key == 0x61 || key == 0x31;
 }
 
 void TfrmProps::btnUnloadClick()

@@ -68,7 +68,8 @@ public:
     int CurrentHelpContext() const override;
     void chkAutostartClick();
     // Ctrl+Alt+A (or keypad 1): super debug; Ctrl+Alt+1: don't-send mode.
-    void FormKeyDown(int key, unsigned shift);
+    // True when the key was one of them.
+    bool FormKeyDown(int key, unsigned shift);
 
     // --- process state kept by the window
     const std::string& CommandLine() const { return commandLine_; }

@@ -431,8 +431,9 @@ bool QtDesktop::eventFilter(QObject* watched, QEvent* event)
     if (!form.OnKeyDown) return false;
     unsigned shift = ShiftState(key->modifiers());
     int vk = VirtualKey(*key);
-    RunGuarded(form, [&] { form.OnKeyDown(vk, shift); });
-    // Ctrl+Alt keys belong to the window: an edit field must not also type
-    // the digit.
-    return (shift & (ssCtrl | ssAlt)) == (ssCtrl | ssAlt);
+    // A key the window acted on goes no further: an edit field must not
+    // also type the digit. Others (AltGr arriving as Ctrl+Alt) still type.
+    bool handled = false;
+    RunGuarded(form, [&] { handled = form.OnKeyDown(vk, shift); });
+    return handled;
 }

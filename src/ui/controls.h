@@ -315,7 +315,9 @@ public:
     TNotifyEvent OnMinimize;
     TNotifyEvent OnShow;
     std::function<bool()> OnCloseQuery;
-    std::function<void(int key, unsigned shift)> OnKeyDown;
+    // Sees every key pressed in the window first; true when it acted on the
+    // key, which then goes no further.
+    std::function<bool(int key, unsigned shift)> OnKeyDown;
 
     void SetModalLoopActive(bool v) { inModalLoop_ = v; }
     bool InModalLoop() const { return inModalLoop_; }
