@@ -50,6 +50,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     chkNoSplit.SetHelpContext(7550);
     lblChunkSize.SetHelpContext(7550);
     medChunksize.SetHelpContext(7550);
+    chkCaptureHttps.SetHelpContext(7550);
     popHistory.Items = {&mnuShowDetail, &mnuDeletefromHistory, &mnuRequestAgain, &mnuHelp};
     popQueue.Items = {&Delete1, &RequestNow1, &DeleteAll1};
     lblVersion.SetCaption(VersionText());
@@ -94,6 +95,7 @@ void TfrmProps::WireRequests()
     dispatcher.UserAddress = [this] { return txtEmail.Text(); };
     dispatcher.DistributionTag = [] { return Prefs().distributionTag; };
     lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    lists.RequestRefused = [this] { return dispatcher.Refused(); };
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
     capture.DetailsComplete = [this] { return detailsComplete_; };
     capture.ProcessUpdateFile = [this](const std::string& text) {
@@ -210,6 +212,24 @@ void TfrmProps::CreateSteps()
     // the saved position on, so the next start opens on a fresh tip. Only a
     // start that got this far has the stored position to move on from.
     TfrmTips unseen([this] { SaveTipSettings(*this); });
+}
+
+bool TfrmProps::CreateWithoutWindow()
+{
+    created_ = true;
+    ResetProcessState();
+    InstallExceptionHandler();
+    msSMTP1.SetLogFileName(LocalRoot() + "SMTP.LOG");
+    LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this);
+    lists.LoadFiles();
+    LoadSettings(*this);
+    // Naming the URL on the command line is the confirmation; nothing here
+    // is saved, so the stored choice stays.
+    optConfirm.SetItemIndex(2);
+    FillPreferencesPage(*this);
+    ApplyPreferences(*this);
+    detailsComplete_ = CheckRequiredFields(*this);
+    return detailsComplete_ && btnOk.Enabled();
 }
 
 TTipsHooks TfrmProps::TipsHooks()

@@ -93,6 +93,7 @@ void LoadSettings(TfrmProps& form)
     Checkpoint = 1007;
     form.chkNotEnabled.SetChecked(ini.ReadBool(kGeneral, "chkNotEnabled", false));
     form.chkOnFailure.SetChecked(ini.ReadBool(kGeneral, "chkOnFailure", true));
+    form.chkCaptureHttps.SetChecked(ini.ReadBool(kGeneral, "CaptureHttps", true));
     Checkpoint = 1008;
     // Its click would apply the Preferences page, which does not hold the
     // values just read (at start it is not even filled yet) and would
@@ -131,6 +132,7 @@ void SaveSettings(TfrmProps& form)
     ini.WriteBool(kGeneral, "chkOnFailure", form.chkOnFailure.Checked());
     ini.WriteBool(kGeneral, "chkNotEnabled", form.chkNotEnabled.Checked());
     ini.WriteBool(kGeneral, "chkNever", form.chkNever.Checked());
+    ini.WriteBool(kGeneral, "CaptureHttps", form.chkCaptureHttps.Checked());
     ini.WriteInteger(kGeneral, "ChunkSize", prefs.chunkSize);
     ini.WriteBool(kGeneral, "Chunks", prefs.splitFiles);
     Checkpoint = 1106;
@@ -216,6 +218,7 @@ void SetUpSettingsPages(TfrmProps& form)
     form.chkOnFailure.SetChecked(true);
     form.optBinaryFormat.SetItemIndex(kBinaryFormatDefault);
     form.chkNoSplit.SetChecked(true);
+    form.chkCaptureHttps.SetChecked(true);
     form.medChunksize.SetText(std::to_string(kChunkSizeDefault));
     form.lblChunkSize.SetEnabled(false);
     form.medChunksize.SetEnabled(false);

@@ -52,13 +52,19 @@ void TDispatcher::CloseProgress() { progress_.reset(); }
 
 bool TDispatcher::SendRequest(const std::string& url)
 {
+    refused_ = false;
     if (Busy()) {
         LogDebug("Busy sending, request not started: " + url);
         Desk().Beep();
         return false;
     }
     TFlagGuard sending(sendInProgress_);
-    if (!PrepareRequest(url)) return true;
+    if (!PrepareRequest(url)) {
+        // Reporting it as done would let callers empty the queue behind a
+        // request that never went out.
+        refused_ = true;
+        return false;
+    }
     try {
         progress_ = std::make_unique<TfrmProgress>();
         progress_->Label1.SetCaption(TfrmProgress::ProgressCaption(url));

@@ -6,7 +6,7 @@
 #include "ui/desktop.h"
 
 class QLockFile;
-class QLocalServer;
+class TInstanceServer;
 class QSystemTrayIcon;
 class QTimer;
 class TFormView;
@@ -54,6 +54,8 @@ public:
     bool ClaimSingleInstance(const std::string& name) override;
     void ActivatePreviousInstance(const std::string& name) override;
     void SetActivateHandler(std::function<void()> handler) override;
+    // Answers URLs handed over by `tolvar request` (qt/instance.h).
+    void SetRequestHandler(std::function<std::string(const std::string& url)> handler);
 
     // What the toolkit's tray activation means as the icon's clicks: a
     // double click is a second click and then the double click; a middle
@@ -67,7 +69,6 @@ protected:
 
 private:
     void ApplyTray(const TTrayIconState& state);
-    static std::string RuntimeFolder();
 
     std::map<TForm*, TFormView*> views_;
     std::map<std::string, TViewFactory> factories_;
@@ -78,7 +79,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::function<void(TTrayEvent, TPoint)> trayHandler_;
     std::unique_ptr<QLockFile> instanceLock_;
-    std::unique_ptr<QLocalServer> instanceServer_;
+    std::unique_ptr<TInstanceServer> instanceServer_;
     std::function<void()> activateHandler_;
     bool terminated_ = false;
 };

@@ -65,7 +65,8 @@ TEST_F(Settings, FreshSystemStartsWithTheDefaultsAndAsksForTheAddress)
     EXPECT_EQ(props->optEnabled.ItemIndex(), 0);
     for (auto [check, checked] : {std::pair{&props->chkCheckHistory, true}, {&props->chkOnFailure, true},
                                   {&props->chkNotEnabled, false}, {&props->chkNever, false},
-                                  {&props->chkShowTips, true}, {&props->chkNoSplit, true}})
+                                  {&props->chkShowTips, true}, {&props->chkNoSplit, true},
+                                  {&props->chkCaptureHttps, true}})
         EXPECT_EQ(check->Checked(), checked) << check->Name();
     EXPECT_EQ(props->optBinaryFormat.ItemIndex(), 1);
     EXPECT_EQ(props->medChunksize.Text(), "60");
@@ -102,6 +103,7 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
     props->optBinaryFormat.SetItemIndex(0);
     props->medChunksize.SetText("45");
     props->chkNoSplit.SetChecked(false);
+    props->chkCaptureHttps.SetChecked(false);
     props->btnOk.Click();
     EXPECT_FALSE(props->Visible());
     EXPECT_TRUE(props->DetailsComplete());
@@ -122,6 +124,7 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
                      "chkOnFailure=1\r\n"
                      "chkNotEnabled=0\r\n"
                      "chkNever=1\r\n"
+                     "CaptureHttps=0\r\n"
                      "ChunkSize=45\r\n"
                      "Chunks=1\r\n"
                      "[Servers]\r\n"
@@ -140,6 +143,7 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
     EXPECT_EQ(again->optBinaryFormat.ItemIndex(), 0);
     EXPECT_FALSE(again->chkNoSplit.Checked());
     EXPECT_EQ(again->medChunksize.Text(), "45");
+    EXPECT_FALSE(again->chkCaptureHttps.Checked());
 }
 
 TEST_F(Settings, SavingKeepsTheUsersOwnLines)

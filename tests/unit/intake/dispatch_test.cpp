@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "core/error.h"
+#include "intake/capture.h"
 #include "intake/dispatch.h"
 #include "intake/histqueue.h"
 #include "intake/prgress.h"
@@ -153,11 +154,42 @@ TEST_F(Dispatch, DontSendModeShowsTheMailAndSendsNothing)
     EXPECT_EQ(desk.shown.back().type, TMsgDlgType::mtCustom);
 }
 
-TEST_F(Dispatch, CompositionRefusalIsHandledQuietly)
+TEST_F(Dispatch, RefusedCompositionIsNoSuccess)
 {
-    EXPECT_TRUE(dispatcher.SendRequest("http://host/a b"));
+    TSmtpServer server;
+    ASSERT_TRUE(server.Running()) << server.Failure();
+    serverAddress = server.Address();
+    lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    lists.RequestRefused = [this] { return dispatcher.Refused(); };
+    lstQueue.Items().Add("http://host/waiting");
+
+    EXPECT_FALSE(dispatcher.SendRequest("http://host/a b"));
+    EXPECT_TRUE(dispatcher.Refused());
     EXPECT_TRUE(desk.formsCreated.empty());
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(lstHistory.Items().Count(), 0);
+
+    // Captured, it is neither queued nor followed by a pass over the queue.
+    TForm window;
+    TRadioGroup optEnabled{"optEnabled", "", {"Y&es", "&No"}}, optConfirm{"optConfirm", "", {"a", "z", "j"}};
+    optEnabled.SetItemIndex(0);
+    optConfirm.SetItemIndex(2);
+    TCheckBox chkCheckHistory, chkNotEnabled, chkCaptureHttps;
+    TEdit txtURL;
+    TCapture capture{{window, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL, chkCaptureHttps},
+                     lists, dispatcher};
+    TCaptureOutcome outcome = capture.CaptureUrl("http://host/a b");
+    EXPECT_EQ(outcome.result, TCaptureResult::Refused);
+    EXPECT_EQ(outcome.reason, "it holds a blank or a line break");
+    EXPECT_EQ(lstQueue.Items().Lines(), std::vector<std::string>{"http://host/waiting"});
+    EXPECT_TRUE(server.Mails().empty());
+
+    // A queue pass keeps such an item and goes on past it.
+    lstQueue.Items().Insert(0, "http://host/a b");
+    lists.SendQueue();
+    EXPECT_EQ(lstQueue.Items().Lines(), std::vector<std::string>{"http://host/a b"});
+    auto mails = server.WaitForMails(1);
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_NE(mails[0].data.find("send http://host/waiting"), std::string::npos);
 }
 
 TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
