@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xclip xdotool x11-utils xauth
+  trayer
   python3 python3-aiosmtpd msmtp procps
   libssl-dev
   libsecret-1-dev

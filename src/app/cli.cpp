@@ -87,7 +87,7 @@ int WithoutWindow(const std::vector<std::string>& urls, std::ostream& out, std::
 {
     // History lines and the log use the user's date and time formats.
     std::setlocale(LC_TIME, "");
-    SetLocalRoot(ExecutableFolder());
+    SetUpLocalRoot();
     TNoWindowDesktop desktop(err);
     SetErrorBox([&err](const std::string& text, int, bool) { err << "tolvar: " << text << "\n"; });
     LogDebug("Started Tolvar without a window for the command line");

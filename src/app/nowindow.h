@@ -24,6 +24,8 @@ public:
     bool TrayModify(const TTrayIconState&) override { return false; }
     bool TrayDelete() override { return false; }
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)>) override {}
+    bool TrayAvailable() override { return false; }
+    void TrayMessage(const std::string&) override {}
     void ShowPopupMenu(TPopupMenu&, TPoint) override {}
     void TimerChanged(TTimer&) override {}
     void TimerDestroyed(TTimer&) override {}

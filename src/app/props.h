@@ -63,8 +63,20 @@ public:
     void RefreshTrayIcon();
     void TaskIcon1Click();
     void TaskIcon1RightClick();
+    // A later start asked this copy to come forward: the window is shown,
+    // restored and raised, whether it was hidden or minimised.
+    void ComeForward();
+    // Each tick: the icon follows the tray coming and going.
+    void CheckTray();
+    // "&Ok", "&Cancel", closing and minimising put the window away: hidden
+    // behind the icon, or minimised to the task bar when there is no tray.
+    void HideWindow();
+    // The help context of the page on display.
+    int CurrentHelpContext() const override;
+    void chkAutostartClick();
     // Ctrl+Alt+A (or keypad 1): super debug; Ctrl+Alt+1: don't-send mode.
-    void FormKeyDown(int key, unsigned shift);
+    // True when the key was one of them.
+    bool FormKeyDown(int key, unsigned shift);
 
     // --- process state kept by the window
     const std::string& CommandLine() const { return commandLine_; }
@@ -148,6 +160,7 @@ public:
     TCheckBox chkNoSplit{"chkNoSplit", "&Don't split"};
     TLabel lblChunkSize{"lblChunkSize", "Chun&ksize (Kbytes)"};
     TEdit medChunksize{"medChunksize"};
+    TCheckBox chkAutostart{"chkAutostart", "Start Tolvar when I log in"};
     TCheckBox chkCaptureHttps{"chkCaptureHttps", "Capture https:// URLs"};
 
     // " About "
@@ -180,6 +193,8 @@ private:
     void ResetProcessState();
     void ReadCommandLine();
     void InstallExceptionHandler();
+    void CreateSteps();
+    void NoTray();
     TTipsHooks TipsHooks();
 
     std::vector<std::string> args_;
@@ -190,4 +205,5 @@ private:
     int tickCount_ = 0;
     bool created_ = false;
     bool destroyed_ = false;
+    bool noTrayLogged_ = false;
 };

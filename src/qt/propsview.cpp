@@ -176,6 +176,7 @@ QWidget* TPropsView::PreferencesPage()
     layout->addWidget(important);
     layout->addWidget(split);
     layout->addWidget(MakeCheck(props_.chkCaptureHttps));
+    layout->addWidget(MakeCheck(props_.chkAutostart));
     layout->addStretch();
     return page;
 }

@@ -37,6 +37,8 @@ public:
     bool TrayModify(const TTrayIconState& state) override;
     bool TrayDelete() override;
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) override;
+    bool TrayAvailable() override;
+    void TrayMessage(const std::string& text) override;
     void ShowPopupMenu(TPopupMenu& menu, TPoint at) override;
     void TimerChanged(TTimer& timer) override;
     void TimerDestroyed(TTimer& timer) override;
@@ -56,6 +58,16 @@ public:
     bool AskPassword(const std::string& prompt, std::string& password) override;
     // Answers URLs handed over by `tolvar request` (qt/instance.h).
     void SetRequestHandler(std::function<std::string(const std::string& url)> handler);
+
+    // What the toolkit's tray activation means as the icon's clicks: a
+    // double click is a second click and then the double click; a middle
+    // click is nothing.
+    static std::vector<TTrayEvent> TrayEventsFor(int activationReason);
+
+protected:
+    // The application-wide key filter: the windows' Ctrl+Alt keys and F1,
+    // whatever control has the keyboard.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ApplyTray(const TTrayIconState& state);

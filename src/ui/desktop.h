@@ -78,6 +78,11 @@ public:
     virtual bool TrayModify(const TTrayIconState& state) = 0;
     virtual bool TrayDelete() = 0;
     virtual void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) = 0;
+    // Whether the desktop has a notification area now; trays come and go
+    // with the panel that holds them.
+    virtual bool TrayAvailable() = 0;
+    // A short balloon from the icon; the text is UTF-8.
+    virtual void TrayMessage(const std::string& text) = 0;
 
     virtual void ShowPopupMenu(TPopupMenu& menu, TPoint at) = 0;
 
@@ -91,6 +96,7 @@ public:
     virtual void HandleMessage() = 0;
 
     virtual void Beep() = 0;
+    // Opens the help at the context's section (0: the top of the page).
     virtual void ShowHelp(int helpContext) = 0;
     virtual TPoint CursorPos() = 0;
     virtual TSize ScreenSize() = 0;

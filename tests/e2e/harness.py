@@ -102,7 +102,9 @@ class ProgramFolder:
         env = dict(os.environ)
         env.update({"DISPLAY": display, "XDG_CONFIG_HOME": self.config,
                     "XDG_RUNTIME_DIR": self.runtime, "QT_QPA_PLATFORM": "xcb",
-                    "LC_ALL": "C"})
+                    "LC_ALL": "C", "TOLVAR_HELP": "builtin"})
+        # No desktop bus: a tray is there only when a test starts one.
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         env.update(self.extra_env)
         env.pop("WAYLAND_DISPLAY", None)
         return env
@@ -226,6 +228,21 @@ class SmtpSink:
     def cleanup(self):
         self.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class Tray:
+    """A notification area on the display (Debian's trayer, a real XEmbed
+    tray), as a desktop panel would hold it."""
+
+    def __init__(self, display):
+        self.proc = subprocess.Popen(["trayer"], env=dict(os.environ, DISPLAY=display),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_until(lambda: xdotool(display, "search", "--class", "trayer").stdout.strip(), 10):
+            stop_process(self.proc)
+            raise RuntimeError("trayer did not start")
+
+    def stop(self):
+        stop_process(self.proc)
 
 
 def set_clipboard(display, text):

@@ -43,6 +43,9 @@ public:
     std::vector<std::vector<std::string>> processesStarted;
     bool terminated = false;
     bool trayActive = false;
+    // Whether a tray is there to take the icon; a test takes it away.
+    bool trayAvailable = true;
+    std::vector<std::string> trayMessages;
     TTrayIconState tray;
     bool watchingClipboard() const { return static_cast<bool>(clipboardWatcher_); }
     bool clipboardEmptied = false;
@@ -67,6 +70,8 @@ public:
     bool TrayModify(const TTrayIconState& state) override;
     bool TrayDelete() override;
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) override { trayHandler_ = std::move(handler); }
+    bool TrayAvailable() override { return trayAvailable; }
+    void TrayMessage(const std::string& text) override { trayMessages.push_back(text); }
     void ShowPopupMenu(TPopupMenu& menu, TPoint at) override;
     void TimerChanged(TTimer& timer) override;
     void TimerDestroyed(TTimer& timer) override;
