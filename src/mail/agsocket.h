@@ -158,6 +158,8 @@ private:
     // sockets code in error (kWouldBlock: wait for waitFor first).
     ssize_t Receive(char* buffer, size_t length, int& error, unsigned& waitFor);
     ssize_t Transmit(const char* data, size_t length, int& error, unsigned& waitFor);
+    // The same answer for one step of the TLS session (a TagTls::TStep).
+    ssize_t TlsOutcome(int step, size_t moved, bool reading, int& error, unsigned& waitFor);
     // Adds received bytes to the inbox, keeping the line being received
     // within kMaxLineLength.
     void TakeReceived(const char* data, size_t length);

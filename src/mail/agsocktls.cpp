@@ -21,20 +21,8 @@ ssize_t TagSocket::Receive(char* buffer, size_t length, int& error, unsigned& wa
         return n;
     }
     size_t got = 0;
-    switch (tls_->Read(buffer, length, got)) {
-    case TagTls::tsDone: return static_cast<ssize_t>(got);
-    case TagTls::tsClosed: return 0;
-    case TagTls::tsWantRead: waitFor = TMailPump::weReadable; break;
-    case TagTls::tsWantWrite: waitFor = TMailPump::weWritable; break;
-    case TagTls::tsFailed:
-        if (tls_->ErrorCode() != 0) {
-            error = tls_->ErrorCode();
-            return -1;
-        }
-        RaiseMessage(tls_->ErrorText());
-    }
-    error = kWouldBlock;
-    return -1;
+    TagTls::TStep step = tls_->Read(buffer, length, got);
+    return TlsOutcome(step, got, true, error, waitFor);
 }
 
 ssize_t TagSocket::Transmit(const char* data, size_t length, int& error, unsigned& waitFor)
@@ -45,9 +33,19 @@ ssize_t TagSocket::Transmit(const char* data, size_t length, int& error, unsigne
         return n;
     }
     size_t put = 0;
-    switch (tls_->Write(data, length, put)) {
-    case TagTls::tsDone: return static_cast<ssize_t>(put);
-    case TagTls::tsClosed: error = kConnectionReset; return -1;
+    TagTls::TStep step = tls_->Write(data, length, put);
+    return TlsOutcome(step, put, false, error, waitFor);
+}
+
+ssize_t TagSocket::TlsOutcome(int step, size_t moved, bool reading, int& error, unsigned& waitFor)
+{
+    switch (static_cast<TagTls::TStep>(step)) {
+    case TagTls::tsDone: return static_cast<ssize_t>(moved);
+    case TagTls::tsClosed:
+        // A closed session reads as the server's close; a write to it fails.
+        if (reading) return 0;
+        error = kConnectionReset;
+        return -1;
     case TagTls::tsWantRead: waitFor = TMailPump::weReadable; break;
     case TagTls::tsWantWrite: waitFor = TMailPump::weWritable; break;
     case TagTls::tsFailed:

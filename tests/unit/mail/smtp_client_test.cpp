@@ -220,12 +220,7 @@ TEST_F(SmtpDialogue, EndlessRepliesEndAtTheTimeOutOrTheirBoundAndCancelIsHeardBe
             if (line == "220-first") s.Cancel();
         };
         auto start = steady_clock::now();
-        std::string error;
-        try {
-            smtp.Connect();
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        std::string error = ErrorOf([&] { smtp.Connect(); });
         EXPECT_EQ(error, c.error);
         EXPECT_LT(steady_clock::now() - start, 3s);
         EXPECT_FALSE(smtp.Connected());
@@ -260,12 +255,7 @@ TEST_F(SmtpDialogue, TlsHandshakeEndsAtTheTimeOutOnCancelOrWithTheReason)
         smtp.SetTimeOut(1);
         if (c.cancel) pump.Post([&] { smtp.Cancel(); }, 200ms);
         auto start = steady_clock::now();
-        std::string error;
-        try {
-            smtp.Connect();
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        std::string error = ErrorOf([&] { smtp.Connect(); });
         EXPECT_EQ(error, c.error);
         EXPECT_LT(steady_clock::now() - start, c.cancel ? 800ms : 3000ms);
         EXPECT_FALSE(smtp.Connected());
@@ -288,12 +278,7 @@ TEST_F(SmtpDialogue, OldStyleAuthListIsReadAndPlainLoginGoesOnlyWhenAllowed)
         THostileServer server([&](THostileConnection& conn, int) { PlaySmtp(conn, replies); });
         smtp.SetServer(server.Address());
         smtp.SetAllowPlainLogin(allowed);
-        std::string error;
-        try {
-            smtp.Send();
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        std::string error = ErrorOf([&] { smtp.Send(); });
         EXPECT_EQ(error, allowed ? "" : "Login without encryption is not allowed (choose STARTTLS or SSL/TLS)");
         EXPECT_EQ(smtp.Extensions(), (std::set<std::string>{"AUTH", "SIZE", "8BITMIME"}));
         EXPECT_EQ(smtp.AuthMechanisms(), std::set<std::string>{"LOGIN"});

@@ -98,12 +98,7 @@ TEST_F(SmtpTls, EncryptedLoginsDeliverAndFailuresNameTheirCause)
         smtp.SetUserName("me");
         smtp.OnPassword = [&](TagSocket&) { return c.password; };
         sent.clear();
-        std::string error;
-        try {
-            smtp.Send();
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        std::string error = ErrorOf([&] { smtp.Send(); });
         EXPECT_EQ(error, c.error);
         EXPECT_FALSE(smtp.Connected());
         auto mails = server.WaitForMails(c.error.empty() ? 1 : 0, std::chrono::seconds(5));

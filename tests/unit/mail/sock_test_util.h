@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,18 @@ struct TEventLog {
 };
 
 // A loopback port with nothing listening on it.
+// What a call threw, or "" when it went through.
+template <class Call>
+std::string ErrorOf(Call&& call)
+{
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
 inline int UnusedPort()
 {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
