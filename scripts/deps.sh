@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xclip xdotool x11-utils xauth
   python3 python3-aiosmtpd msmtp procps
+  clang
+  libfuzzer-14-dev
+  libclang-rt-14-dev
 )
 if [ "${1:-}" = "--run-only" ]; then
   packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev)
