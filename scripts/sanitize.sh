@@ -17,4 +17,15 @@ if ! ctest -N | grep -q "Total Tests: [1-9]"; then
   echo "No tests were built (is GoogleTest installed?)" >&2
   exit 1
 fi
-ctest --output-on-failure --timeout 900
+ctest --output-on-failure --timeout 900 -E '^e2e_'
+# The program under the end-to-end tests writes its reports to files: its
+# standard error goes to a scratch folder the tests remove.
+reports=$PWD/sanitizer-reports
+rm -rf "$reports" && mkdir -p "$reports"
+ASAN_OPTIONS=$ASAN_OPTIONS:log_path=$reports/asan UBSAN_OPTIONS=$UBSAN_OPTIONS:log_path=$reports/ubsan \
+  ctest --output-on-failure --timeout 900 -R '^e2e_'
+if [ -n "$(ls -A "$reports")" ]; then
+  echo "Sanitizer reports from the program under the end-to-end tests:" >&2
+  head -n 60 "$reports"/* >&2
+  exit 1
+fi
