@@ -5,7 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --run-only
 scripts/build.sh
-# From its own folder: the one-time test message leaves its flag file in
-# the current folder.
+# From its own folder, as a user who opens it there would.
 cd build
 exec ./tolvar "$@"

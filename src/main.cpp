@@ -1,12 +1,16 @@
-// Picks the desktop (Qt) and runs Tolvar's main window until it is unloaded.
+// Picks the desktop (Qt) and runs Tolvar's main window until it is unloaded;
+// command-line verbs run without a window.
 #include <QApplication>
 #include <clocale>
+#include <iostream>
 #include <memory>
 
+#include "app/cli.h"
 #include "app/props.h"
 #include "core/deblog.h"
 #include "core/error.h"
 #include "core/localroot.h"
+#include "qt/instance.h"
 #include "qt/progressview.h"
 #include "qt/propsview.h"
 #include "qt/qtdesktop.h"
@@ -16,6 +20,13 @@
 
 int main(int argc, char** argv)
 {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (IsCommandLineVerb(args)) {
+        // The lock and the local socket need Qt's core only, never a display.
+        QCoreApplication core(argc, argv);
+        TQtInstanceChannel channel("tolvar");
+        return RunCommandLine(args, channel, std::cout, std::cerr);
+    }
     QApplication app(argc, argv);
     // Log and history stamps use the user's regional date and time formats.
     std::setlocale(LC_TIME, "");
@@ -34,7 +45,6 @@ int main(int argc, char** argv)
         MessageDlg(text, TMsgDlgType::mtWarning, withHelp ? (mbOK | mbHelp) : mbOK, help);
     });
 
-    std::vector<std::string> args(argv + 1, argv + argc);
     TfrmProps props(args);
     if (!props.JustOne32(previousInstance)) return 0;
     auto view = std::make_unique<TPropsView>(props);
@@ -42,6 +52,7 @@ int main(int argc, char** argv)
         if (props.Visible()) props.BringToFront();
     });
     RunGuarded(props, [&props] { props.FormCreate(); });
+    desktop.SetRequestHandler([&props](const std::string& url) { return AnswerRequest(props, url); });
     if (!desktop.Terminated()) app.exec();
     props.FormDestroy();
     view.reset();

@@ -48,6 +48,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     chkNoSplit.SetHelpContext(7550);
     lblChunkSize.SetHelpContext(7550);
     medChunksize.SetHelpContext(7550);
+    chkCaptureHttps.SetHelpContext(7550);
     popHistory.Items = {&mnuShowDetail, &mnuDeletefromHistory, &mnuRequestAgain, &mnuHelp};
     popQueue.Items = {&Delete1, &RequestNow1, &DeleteAll1};
     lblVersion.SetCaption(VersionText());
@@ -91,10 +92,11 @@ void TfrmProps::WireRequests()
     dispatcher.UserAddress = [this] { return txtEmail.Text(); };
     dispatcher.DistributionTag = [] { return Prefs().distributionTag; };
     lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    lists.RequestRefused = [this] { return dispatcher.Refused(); };
     lists.ApplyPreferences = [this] { ApplyPreferences(*this); };
     capture.DetailsComplete = [this] { return detailsComplete_; };
     capture.ProcessUpdateFile = [this](const std::string& text) {
-        ProcessUpdateFile(text, msMessage1, [this] { RestartProgram(); });
+        ProcessUpdateFile(text, [this] { RestartProgram(); });
     };
     btnGo.OnClick = [this] { capture.btnGoClick(); };
     btnSend.OnClick = [this] { lists.btnSendClick(); };
@@ -195,6 +197,24 @@ void TfrmProps::FormCreate()
     TfrmTips unseen([this] { SaveTipSettings(*this); });
 }
 
+bool TfrmProps::CreateWithoutWindow()
+{
+    created_ = true;
+    ResetProcessState();
+    InstallExceptionHandler();
+    msSMTP1.SetLogFileName(LocalRoot() + "SMTP.LOG");
+    LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this);
+    lists.LoadFiles();
+    LoadSettings(*this);
+    // Naming the URL on the command line is the confirmation; nothing here
+    // is saved, so the stored choice stays.
+    optConfirm.SetItemIndex(2);
+    FillPreferencesPage(*this);
+    ApplyPreferences(*this);
+    detailsComplete_ = CheckRequiredFields(*this);
+    return detailsComplete_ && btnOk.Enabled();
+}
+
 TTipsHooks TfrmProps::TipsHooks()
 {
     return {[this] { SaveTipSettings(*this); }, [this](bool active) { TaskIcon1.SetActive(active); }};
@@ -278,6 +298,7 @@ void TfrmProps::btnCancelClick()
 {
     Checkpoint = 4410;
     LoadSettings(*this);
+    RestorePreferencesPage(*this);
     Checkpoint = 4411;
     Hide();
 }

@@ -26,6 +26,10 @@ public:
     // false when this copy must end at once (another copy runs).
     bool JustOne32(bool previousInstanceExists);
     void FormCreate();
+    // The start of `tolvar request` when no copy runs: catalogue, lists and
+    // settings as FormCreate reads them, without clipboard, tray or tips.
+    // False (reported) when no request can be sent.
+    bool CreateWithoutWindow();
     void FormDestroy();
     void Timer1Timer();
     void FormResize();
@@ -128,6 +132,7 @@ public:
     TCheckBox chkNoSplit{"chkNoSplit", "&Don't split"};
     TLabel lblChunkSize{"lblChunkSize", "Chun&ksize (Kbytes)"};
     TEdit medChunksize{"medChunksize"};
+    TCheckBox chkCaptureHttps{"chkCaptureHttps", "Capture https:// URLs"};
 
     // " About "
     TLabel lblVersion{"lblVersion"};
@@ -148,8 +153,9 @@ public:
     TmsSMTP msSMTP1;
     THistoryQueue lists{lstHistory, lstQueue, chkNever};
     TDispatcher dispatcher{msMessage1, msSMTP1, lists};
-    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL}, lists,
-                     dispatcher};
+    TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL,
+                     chkCaptureHttps},
+                    lists, dispatcher};
 
 private:
     void WireRequests();

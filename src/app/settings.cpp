@@ -93,6 +93,7 @@ void LoadSettings(TfrmProps& form)
     Checkpoint = 1007;
     form.chkNotEnabled.SetChecked(ini.ReadBool(kGeneral, "chkNotEnabled", false));
     form.chkOnFailure.SetChecked(ini.ReadBool(kGeneral, "chkOnFailure", true));
+    form.chkCaptureHttps.SetChecked(ini.ReadBool(kGeneral, "CaptureHttps", true));
     Checkpoint = 1008;
     // Its click would apply the Preferences page, which does not hold the
     // values just read (at start it is not even filled yet) and would
@@ -131,6 +132,7 @@ void SaveSettings(TfrmProps& form)
     ini.WriteBool(kGeneral, "chkOnFailure", form.chkOnFailure.Checked());
     ini.WriteBool(kGeneral, "chkNotEnabled", form.chkNotEnabled.Checked());
     ini.WriteBool(kGeneral, "chkNever", form.chkNever.Checked());
+    ini.WriteBool(kGeneral, "CaptureHttps", form.chkCaptureHttps.Checked());
     ini.WriteInteger(kGeneral, "ChunkSize", prefs.chunkSize);
     ini.WriteBool(kGeneral, "Chunks", prefs.splitFiles);
     Checkpoint = 1106;
@@ -197,6 +199,15 @@ void FillPreferencesPage(TfrmProps& form)
     form.medChunksize.OnChange = std::move(onChunk);
 }
 
+void RestorePreferencesPage(TfrmProps& form)
+{
+    FillPreferencesPage(form);
+    form.cboHTTPServersBinaryChange();
+    form.lblChunkSize.SetEnabled(Prefs().splitFiles);
+    form.medChunksize.SetEnabled(Prefs().splitFiles);
+    form.btnOk.SetEnabled(true);
+}
+
 void SetUpSettingsPages(TfrmProps& form)
 {
     // A fresh system's choices, so the pages make sense even when the start
@@ -207,6 +218,7 @@ void SetUpSettingsPages(TfrmProps& form)
     form.chkOnFailure.SetChecked(true);
     form.optBinaryFormat.SetItemIndex(kBinaryFormatDefault);
     form.chkNoSplit.SetChecked(true);
+    form.chkCaptureHttps.SetChecked(true);
     form.medChunksize.SetText(std::to_string(kChunkSizeDefault));
     form.lblChunkSize.SetEnabled(false);
     form.medChunksize.SetEnabled(false);

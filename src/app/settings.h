@@ -25,8 +25,15 @@ bool CheckRequiredFields(TfrmProps& form);
 // Start-up steps: the tips check box from the tips setting, and the
 // Preferences page from the process-wide values. Neither fires the
 // controls' handlers, so nothing is written or checked on the way.
+// FillPreferencesPage sets every control of the Preferences page from the
+// process-wide values: a control added to the page is filled there, so that
+// Cancel restores it too.
 void ShowTipsChoice(TfrmProps& form);
 void FillPreferencesPage(TfrmProps& form);
+// Cancel: after LoadSettings, the Preferences page shows the stored values
+// again, with the binary template and the controls that follow them; what
+// was typed and cancelled can then not be applied or saved later.
+void RestorePreferencesPage(TfrmProps& form);
 
 // The settings pages' controls as a fresh window shows them, and their
 // handlers attached.

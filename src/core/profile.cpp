@@ -1,9 +1,7 @@
 #include "core/profile.h"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
@@ -113,17 +111,15 @@ bool FindValue(const TProfileText& parsed, const std::string& section, const std
     return false;
 }
 
+// Through a temporary file: a full disk must not leave the user's settings
+// cut short.
 void Store(const std::string& path, const std::string& text)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw EInOutError(path + ": " + SysErrorMessage(errno));
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0;
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
+    try {
+        ReplaceFileContents(path, text);
+    } catch (const EInOutError& e) {
+        throw EInOutError(path + ": " + e.what());
     }
-    if (!ok) throw EInOutError(path + ": " + SysErrorMessage(err ? err : EIO));
 }
 
 // A line break in a value would end its line and start another, possibly a
@@ -236,6 +232,41 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
         if (!known) keys.push_back(k);
     }
     return keys;
+}
+
+TMemIniFile::TMemIniFile(const std::string& text)
+{
+    std::unordered_map<std::string, std::string>* current = nullptr;
+    std::string name, k, v;
+    for (const auto& l : Parse(text).lines) {
+        if (HeaderName(l.text, name)) {
+            auto [at, added] = values_.try_emplace(LowerCase(name));
+            if (added) sections_.push_back(name);
+            current = &at->second;
+            continue;
+        }
+        if (current && KeyLine(l.text, k, v)) current->try_emplace(LowerCase(k), CleanValue(v));
+    }
+}
+
+const std::string* TMemIniFile::Find(const std::string& section, const std::string& key) const
+{
+    auto s = values_.find(LowerCase(Trim(section)));
+    if (s == values_.end()) return nullptr;
+    auto k = s->second.find(LowerCase(Trim(key)));
+    return k == s->second.end() ? nullptr : &k->second;
+}
+
+std::string TMemIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
+{
+    const std::string* value = Find(section, key);
+    return value ? *value : def;
+}
+
+int TMemIniFile::ReadInteger(const std::string& section, const std::string& key, int def) const
+{
+    const std::string* value = Find(section, key);
+    return value ? ProfileStrToInt(*value, def) : def;
 }
 
 int ProfileStrToInt(const std::string& text, int def)

@@ -7,13 +7,32 @@
 class THistoryQueue;
 class TDispatcher;
 
-// Clipboard text Tolvar takes as a URL: one line that begins, in any case,
-// with "http://", "ftp://", "news:" or "gopher://". No trimming: a leading
-// blank is not a URL.
+// Text as terminals and editors copy it: trailing blanks and one trailing
+// line break (LF or CR LF) removed. The front is left alone: a leading blank
+// means the text is no URL.
+std::string CleanEdges(const std::string& text);
+// Text Tolvar takes as a URL: one line that begins, in any case, with
+// "http://", "https://", "ftp://", "news:" or "gopher://".
 bool IsSupportedUrl(const std::string& text);
-// Cleans an "http://" URL: an embedded "ftp://" target wins, then a second
-// "http://", else the "#" part is cut. Other schemes come back unchanged.
+// Why text that looks like a URL of another scheme ("mailto:x", "file:///")
+// is not taken; "" for supported URLs and for text that is no URL at all.
+std::string UnsupportedUrlReason(const std::string& text);
+// Schemes with a path get a "/" when the URL holds fewer than three; others
+// ("news:group") are left as they are.
+std::string WithPathSlash(const std::string& url);
+// Cleans an "http://" or "https://" URL: an embedded "ftp://" target wins,
+// then an embedded "http://" or "https://" one, else the "#" part is cut.
+// Other schemes come back unchanged.
 std::string NormaliseUrl(const std::string& url);
+
+// What became of a URL handed to capture.
+enum class TCaptureResult { Sent, Queued, Duplicate, Refused, Failed };
+struct TCaptureOutcome {
+    TCaptureResult result;
+    std::string reason;   // why it was not sent; "" when it was
+};
+// "sent", "queued", "duplicate", "refused", "failed".
+const char* CaptureResultWord(TCaptureResult result);
 
 // The controls of the main window that capture reads.
 struct TCaptureControls {
@@ -24,6 +43,7 @@ struct TCaptureControls {
     TCheckBox& chkNotEnabled;
     TCheckBox& chkNever;
     TEdit& txtURL;
+    TCheckBox& chkCaptureHttps;
 };
 
 // The road of a URL from the clipboard or the "&Go" button to a send or
@@ -44,14 +64,23 @@ public:
     bool superDebug = false;
 
     void ClipboardChanged();
-    void CaptureUrl(const std::string& url);
+    TCaptureOutcome CaptureUrl(const std::string& url);
+    // A URL asked for from the command line: the clipboard's road without
+    // its length limit, update files and https box (the user named the URL).
+    TCaptureOutcome RequestUrl(const std::string& text);
     bool ConfirmRequest(const std::string& url, const std::string& prefix);
     bool AskByMail(const std::string& url, const std::string& prefix);
     void btnGoClick();
 
 private:
-    void SendNow(const std::string& url);
+    TCaptureOutcome SendNow(const std::string& url);
+    TCaptureOutcome Queue(const std::string& url, const std::string& why);
+    void LogNotCaptured(const std::string& text, const std::string& reason);
+    std::string RefusalReason(const std::string& url) const;
     TCaptureControls c_;
     THistoryQueue& lists_;
     TDispatcher& dispatcher_;
+    // Clipboard managers hand the same text round again: say once why it
+    // was not taken.
+    std::string lastNotCaptured_;
 };

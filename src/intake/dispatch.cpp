@@ -15,7 +15,10 @@
 
 namespace {
 constexpr int kRequestFailedHelp = 9002;
-const char* const kTestFlag = "Test Message.Flg";
+// In the program folder, like every other file of Tolvar: the folder a start
+// happens from (the home folder, for an autostart entry) is not the
+// program's to write, and a start from elsewhere must still find the flag.
+std::string TestFlagPath() { return LocalRoot() + "Test Message.Flg"; }
 
 
 std::string Cut255(const std::string& s) { return s.substr(0, 255); }
@@ -49,13 +52,19 @@ void TDispatcher::CloseProgress() { progress_.reset(); }
 
 bool TDispatcher::SendRequest(const std::string& url)
 {
+    refused_ = false;
     if (Busy()) {
         LogDebug("Busy sending, request not started: " + url);
         Desk().Beep();
         return false;
     }
     TFlagGuard sending(sendInProgress_);
-    if (!PrepareRequest(url)) return true;
+    if (!PrepareRequest(url)) {
+        // Reporting it as done would let callers empty the queue behind a
+        // request that never went out.
+        refused_ = true;
+        return false;
+    }
     try {
         progress_ = std::make_unique<TfrmProgress>();
         progress_->Label1.SetCaption(TfrmProgress::ProgressCaption(url));
@@ -94,7 +103,7 @@ void TDispatcher::ShowInsteadOfSending()
 
 void TDispatcher::SendTestMessageOnce()
 {
-    if (Busy() || FileExists(kTestFlag)) return;
+    if (Busy() || FileExists(TestFlagPath())) return;
     std::string body;
     try {
         body = ReadFileString(LocalRoot() + "Test Message.Txt");
@@ -103,7 +112,7 @@ void TDispatcher::SendTestMessageOnce()
     }
     body = ReplaceAll(body, "\xFE", DistributionTag ? DistributionTag() : std::string());
     std::string address = UserAddress ? UserAddress() : std::string();
-    if (SendTestMessage(address, "Test Message from your copy of Tolvar", body)) WriteFileString(kTestFlag, " ");
+    if (SendTestMessage(address, "Test Message from your copy of Tolvar", body)) WriteFileString(TestFlagPath(), " ");
 }
 
 bool TDispatcher::SendTestMessage(const std::string& address, const std::string& subject, const std::string& body)

@@ -29,10 +29,12 @@ public:
     // Replaces the 0xFE bytes of "Test Message.Txt".
     std::function<std::string()> DistributionTag;
 
-    // True when the request is dealt with (sent, shown in don't-send mode or
-    // refused by composition); false when it failed and was reported, or was
-    // refused because another send is running.
+    // True when the request went out (or was shown in don't-send mode).
+    // False when it failed and was reported, when another send is running,
+    // or when composition made no request of it (Refused() then tells so;
+    // nothing was sent, shown or entered in the history).
     bool SendRequest(const std::string& url);
+    bool Refused() const { return refused_; }
     void SendTestMessageOnce();
     bool SendTestMessage(const std::string& address, const std::string& subject, const std::string& body);
 
@@ -64,4 +66,5 @@ private:
     std::string currentUrl_;
     bool sendInProgress_ = false;
     bool testMessageInProgress_ = false;
+    bool refused_ = false;
 };

@@ -1,5 +1,7 @@
 #include "intake/histqueue.h"
 
+#include <algorithm>
+
 #include "core/fileutil.h"
 #include "core/flagguard.h"
 #include "core/localroot.h"
@@ -57,15 +59,16 @@ bool THistoryQueue::IsInList(const std::string& url, const TListBox& list)
     return false;
 }
 
-void THistoryQueue::QueueRequest(const std::string& url)
+bool THistoryQueue::QueueRequest(const std::string& url)
 {
-    if (never_.Checked()) return;
+    if (never_.Checked()) return false;
     std::string clean = NormaliseUrl(url);
-    if (IsInList(clean, queue_)) return;
+    if (IsInList(clean, queue_)) return true;
     queue_.Items().Add(clean);
     SaveQueue();
     ShowTransientMessage("Request Queued");
     if (ApplyPreferences) ApplyPreferences();
+    return true;
 }
 
 void THistoryQueue::RemoveFromQueue(const std::string& url)
@@ -104,11 +107,25 @@ void THistoryQueue::DeleteQueueLine(const std::string& line)
 void THistoryQueue::SendQueue()
 {
     TFlagGuard sending(queueSending_);
-    while (queue_.Items().Count() > 0) {
-        std::string first = queue_.Items()[0];
-        if (!SendRequest(first)) break;
-        DeleteQueueLine(first);
-        Desk().ProcessMessages();
+    std::vector<std::string> passedOver;
+    auto next = [&](std::string& line) {
+        for (const auto& l : queue_.Items().Lines()) {
+            if (std::find(passedOver.begin(), passedOver.end(), l) != passedOver.end()) continue;
+            line = l;
+            return true;
+        }
+        return false;
+    };
+    std::string line;
+    while (next(line)) {
+        if (SendRequest(line)) {
+            DeleteQueueLine(line);
+            Desk().ProcessMessages();
+        } else if (Refused()) {
+            passedOver.push_back(line);
+        } else {
+            break;
+        }
     }
 }
 
@@ -146,7 +163,7 @@ void THistoryQueue::mnuRequestAgainClick()
     int i = history_.ItemIndex();
     if (i < 0) return;
     std::string url = UrlPart(history_.Items()[i]);
-    if (!SendRequest(url)) QueueRequest(url);
+    if (!SendRequest(url) && !Refused()) QueueRequest(url);
 }
 
 void THistoryQueue::mnuHelpClick() { Desk().ShowHelp(10); }

@@ -22,15 +22,20 @@ public:
     // re-apply the preferences page (it enables "&Send Queue").
     std::function<bool(const std::string& url)> SendRequest;
     std::function<void()> ApplyPreferences;
+    // After SendRequest said false: true when no request could be made of
+    // the URL at all (retrying it cannot help), false when the send failed.
+    std::function<bool()> RequestRefused;
 
     // Beeps and shows "Duplicate Request" when found. The queue is compared
     // line by line, the history by the URL part of each line; case is ignored.
     bool IsInList(const std::string& url, const TListBox& list);
-    void QueueRequest(const std::string& url);
+    // True when the URL waits in the queue afterwards (added now or before).
+    bool QueueRequest(const std::string& url);
     void RemoveFromQueue(const std::string& url);
     void AddToHistory(const std::string& server, const std::string& url);
     // Sends the queue oldest first; the first failure ends the pass, leaving
-    // the failed item and those after it queued.
+    // the failed item and those after it queued. An item no request can be
+    // made of stays where it is and the pass goes on past it.
     void SendQueue();
 
     // The text before the first blank of a history line.
@@ -65,6 +70,7 @@ public:
 
 private:
     void DeleteQueueLine(const std::string& line);
+    bool Refused() const { return RequestRefused && RequestRefused(); }
     TListBox& history_;
     TListBox& queue_;
     TCheckBox& never_;

@@ -87,9 +87,14 @@ std::string DecodeEncodedWords(const std::string& value)
         size_t q1 = start == std::string::npos ? start : value.find('?', start + 2);
         if (q1 == std::string::npos || q1 + 2 >= value.size()) break;
         char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(value[q1 + 1])));
-        size_t end = value.find("?=", q1 + 3);
-        if (value[q1 + 2] != '?' || (kind != 'B' && kind != 'Q') || end == std::string::npos) {
-            // Not a word, or one that never closes: the text stays as it is.
+        // The closing "?=" is looked for only once the word looks right, and
+        // a search that fails ends the decoding: no later word can close
+        // either. Either way no stretch of the value is searched twice.
+        bool word = value[q1 + 2] == '?' && (kind == 'B' || kind == 'Q');
+        size_t end = word ? value.find("?=", q1 + 3) : std::string::npos;
+        if (word && end == std::string::npos) break;
+        if (!word) {
+            // Not a word: the text stays as it is.
             out.append(value, pos, start + 2 - pos);
             pos = start + 2;
             afterWord = false;

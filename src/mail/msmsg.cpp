@@ -1,8 +1,6 @@
 #include "mail/msmsg.h"
 
-#include <cerrno>
-#include <fstream>
-
+#include "core/fileutil.h"
 #include "core/strutil.h"
 #include "mail/filename.h"
 #include "mail/mailstrings.h"
@@ -173,10 +171,12 @@ void TmsCustomMessage::SaveAttachment(int index, const std::string& folder) cons
     std::string path = folder;
     if (!path.empty() && path.back() != '/') path += '/';
     path += name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) out.write(item.Data().data(), static_cast<std::streamsize>(item.Data().size()));
-    if (out) out.close();
-    if (!out) throw EInOutError(SysErrorMessage(errno ? errno : EIO) + ": " + path);
+    // Never truncated in place: a full disk keeps the file already there.
+    try {
+        ReplaceFileContents(path, item.Data());
+    } catch (const EInOutError& e) {
+        throw EInOutError(std::string(e.what()) + ": " + path);
+    }
 }
 
 void TmsMessage::CheckMessage() const

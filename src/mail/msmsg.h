@@ -158,7 +158,8 @@ public:
     // Writes attachment index's bytes into folder under the attachment's file
     // name (without any folder it carries), replacing a file of that name.
     // Raises EMessageError for a bad index or a name that is no file name,
-    // EInOutError when the file cannot be written.
+    // EInOutError when the file cannot be written (a file of that name is
+    // then left as it was: the bytes go to a temporary file first).
     void SaveAttachment(int index, const std::string& folder) const;
 
 private:

@@ -161,6 +161,7 @@ QWidget* TPropsView::PreferencesPage()
     layout->addWidget(MakeRadioGroup(props_.optBinaryFormat, 3, page));
     layout->addWidget(important);
     layout->addWidget(split);
+    layout->addWidget(MakeCheck(props_.chkCaptureHttps));
     layout->addStretch();
     return page;
 }

@@ -3,11 +3,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QMenu>
 #include <QMessageBox>
@@ -16,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <cstdlib>
@@ -24,10 +24,13 @@
 #include "core/localroot.h"
 #include "qt/bind.h"
 #include "qt/formview.h"
+#include "qt/instance.h"
 #include "ui/application.h"
 
 namespace {
 QtDesktop* gInstance = nullptr;
+// The SMTP time-out and a little more.
+constexpr int kCommandLineSendMs = 130 * 1000;
 
 QIcon TrayPicture(bool bright)
 {
@@ -299,45 +302,35 @@ void QtDesktop::Terminate()
     QCoreApplication::exit(0);
 }
 
-std::string QtDesktop::RuntimeFolder()
-{
-    const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = (dir && *dir) ? dir : "/tmp";
-    if (folder.back() != '/') folder += '/';
-    return folder;
-}
-
 bool QtDesktop::ClaimSingleInstance(const std::string& name)
 {
-    std::string base = RuntimeFolder() + name + "-" + std::to_string(getuid());
-    instanceLock_ = std::make_unique<QLockFile>(QString::fromLocal8Bit((base + ".lock").c_str()));
-    instanceLock_->setStaleLockTime(0);
-    if (!instanceLock_->tryLock(0)) {
-        instanceLock_.reset();
-        return false;
+    instanceLock_ = ClaimInstanceLock(name);
+    // `tolvar request` sending on its own holds the lock without listening:
+    // wait for it (a send gives up within its time-out) rather than end
+    // unseen, as a second copy does when the running one answers.
+    QDeadlineTimer deadline(kCommandLineSendMs);
+    while (!instanceLock_ && !deadline.hasExpired()) {
+        TInstanceClient running;
+        if (running.Connect(InstanceSocketPath(name), 200)) return false;
+        QThread::msleep(200);
+        instanceLock_ = ClaimInstanceLock(name);
     }
-    QString socketPath = QString::fromLocal8Bit((base + ".sock").c_str());
-    QLocalServer::removeServer(socketPath);
-    instanceServer_ = std::make_unique<QLocalServer>();
-    QObject::connect(instanceServer_.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* s = instanceServer_->nextPendingConnection()) {
-            s->deleteLater();
-            if (activateHandler_) activateHandler_();
-        }
+    if (!instanceLock_) return false;
+    instanceServer_ = std::make_unique<TInstanceServer>(InstanceSocketPath(name), [this] {
+        if (activateHandler_) activateHandler_();
     });
-    instanceServer_->listen(socketPath);
     return true;
 }
 
 void QtDesktop::ActivatePreviousInstance(const std::string& name)
 {
-    QLocalSocket socket;
-    socket.connectToServer(QString::fromLocal8Bit((RuntimeFolder() + name + "-" + std::to_string(getuid()) + ".sock").c_str()));
-    if (socket.waitForConnected(1000)) {
-        socket.write("activate\n");
-        socket.waitForBytesWritten(500);
-        socket.disconnectFromServer();
-    }
+    TInstanceClient client;
+    if (client.Connect(InstanceSocketPath(name), 1000)) client.Activate();
+}
+
+void QtDesktop::SetRequestHandler(std::function<std::string(const std::string& url)> handler)
+{
+    if (instanceServer_) instanceServer_->SetRequestHandler(std::move(handler));
 }
 
 void QtDesktop::SetActivateHandler(std::function<void()> handler) { activateHandler_ = std::move(handler); }

@@ -6,7 +6,7 @@
 #include "ui/desktop.h"
 
 class QLockFile;
-class QLocalServer;
+class TInstanceServer;
 class QSystemTrayIcon;
 class QTimer;
 class TFormView;
@@ -52,10 +52,11 @@ public:
     bool ClaimSingleInstance(const std::string& name) override;
     void ActivatePreviousInstance(const std::string& name) override;
     void SetActivateHandler(std::function<void()> handler) override;
+    // Answers URLs handed over by `tolvar request` (qt/instance.h).
+    void SetRequestHandler(std::function<std::string(const std::string& url)> handler);
 
 private:
     void ApplyTray(const TTrayIconState& state);
-    static std::string RuntimeFolder();
 
     std::map<TForm*, TFormView*> views_;
     std::map<std::string, TViewFactory> factories_;
@@ -66,7 +67,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::function<void(TTrayEvent, TPoint)> trayHandler_;
     std::unique_ptr<QLockFile> instanceLock_;
-    std::unique_ptr<QLocalServer> instanceServer_;
+    std::unique_ptr<TInstanceServer> instanceServer_;
     std::function<void()> activateHandler_;
     bool terminated_ = false;
 };

@@ -53,7 +53,9 @@ void LoadServerCatalogue(const TServerLists& lists, TForm& window, const TTrayTo
     lists.pages.Items().Clear();
     Prefs().distributionTag = TIniFile(LocalRoot() + "DistInfo.Dat").ReadString("General", "DistInfo", "");
 
-    TIniFile catalogue(CatalogueFileName());
+    // Read once: a key read per section, each re-reading the file, made a
+    // catalogue of thousands of sections take seconds to load.
+    const TMemIniFile catalogue(text);
     std::string name;
     for (const auto& line : lines.Lines()) {
         if (!IsHeader(line, name)) continue;

@@ -22,7 +22,7 @@ using TTrayToggle = std::function<void(bool active)>;
 std::string CatalogueFileName();
 
 // A key of a server's section as a string, "" when missing. The catalogue is
-// read anew for every key.
+// read anew for every key (the start reads the types in one pass).
 std::string ReadServerKey(const std::string& server, const std::string& key);
 
 // The start-up step: fills the lists from the catalogue in file order, reads

@@ -16,6 +16,15 @@ constexpr double kFastDuplicateDays = 3.472222e-5;   // three seconds
 
 std::string Cut255(const std::string& s) { return s.substr(0, 255); }
 
+// The schemes a page or binary robot fetches; the request carries the URL
+// as it stands.
+bool IsWebFamilyUrl(const std::string& url)
+{
+    for (const char* scheme : {"http://", "https://", "gopher://", "news:"})
+        if (StartsWithNoCase(url, scheme)) return true;
+    return false;
+}
+
 std::string UrlPartOf(const std::string& line)
 {
     auto blank = line.find(' ');
@@ -118,7 +127,7 @@ bool ComposeRequestMail(const std::string& url, const TRequestSource& source, Tm
     message.CC().Clear();
     message.BCC().Clear();
     message.Body().clear();
-    if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "gopher://") || StartsWithNoCase(url, "news:")) {
+    if (IsWebFamilyUrl(url)) {
         std::string body;
         if (IsBinaryUrl(url)) {
             Address(message, source.binaryServer);

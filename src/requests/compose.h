@@ -24,7 +24,7 @@ struct TRequestSource {
 bool PrepareRequest(const std::string& url, const TRequestSource& source, TmsMessage& message, TagSocket& smtp);
 // Recipient, subject and body for the URL; false for an unknown scheme.
 bool ComposeRequestMail(const std::string& url, const TRequestSource& source, TmsMessage& message);
-// True when an http, gopher or news URL names a file that is not fetched as
+// True when an http, https, gopher or news URL names a file that is not fetched as
 // a page (its extension is not in nbinary.ext or unbinary.txt).
 bool IsBinaryUrl(const std::string& url);
 // The body of an FTP request: open, binary, format, split, [cd,] get or ls, quit.

@@ -22,6 +22,12 @@ def request_mail(to, subject, body):
     return (HEADER.format(to=to, subject=subject) + body + "\r\n\r\n").encode("latin-1")
 
 
+def saildocs_mail(url):
+    """The shipped default page robot's request: the URL, then the dash line
+    Saildocs stops reading at."""
+    return request_mail("query@saildocs.com", "send", "send %s\r\n-----\r\n" % url)
+
+
 def shipped(name):
     with open(os.path.join(TOLVAR_DATA, name), "rb") as f:
         return f.read().decode("latin-1")
@@ -69,19 +75,21 @@ class Capture(DisplayTestCase):
 
     def test_page_binary_and_ftp_urls_deliver_the_exact_requests(self):
         self.start()
-        self.copy("http://host1/index.html")
+        # https as copied from a browser; the others with the line break a
+        # terminal or an editor puts after them.
+        self.copy("https://host1/index.html")
         self.requests(1)
-        self.copy("http://host1/kit.zip")
+        self.copy("http://host1/kit.zip\n")
         self.requests(2)
-        self.copy("ftp://host1/pub/tools/kit.zip")
+        self.copy("ftp://host1/pub/tools/kit.zip \r\n")
         mails = self.requests(3)
         binary_body = shipped("bymail-binary-mime.tpl").replace("\xfe", "http://host1/kit.zip").replace("\xfd", "")
         expected = [
-            ("getweb@bymail.example.net", request_mail("getweb@bymail.example.net", "Web page request",
-                                                       "GET http://host1/index.html")),
-            ("files@bymail.example.net", request_mail("files@bymail.example.net", "File request", binary_body)),
-            ("ftpmail@ftp.example.org", request_mail(
-                "ftpmail@ftp.example.org", "ftp request",
+            ("query@saildocs.com", saildocs_mail("https://host1/index.html")),
+            ("example-files@bymail.example.net",
+             request_mail("example-files@bymail.example.net", "File request", binary_body)),
+            ("example-ftpmail@ftp.example.org", request_mail(
+                "example-ftpmail@ftp.example.org", "ftp request",
                 "open host1\r\nbinary\r\nmime\r\nchunksize 0\r\nchdir /pub/tools\r\nget kit.zip\r\nquit\r\n")),
         ]
         self.assertEqual([(env["to"][0], data) for env, data in mails], expected)
@@ -91,8 +99,28 @@ class Capture(DisplayTestCase):
         tests = [data for env, data in self.sink.mails() if env["to"] == ["me@example.org"]]
         self.assertEqual(len(tests), 1)
         self.assertIn(b"Distribution: Tolvar standard distribution", tests[0])
-        history = open(self.folder.path("History.Dat"), "rb").read().decode("latin-1").split("\r\n")
-        self.assertTrue(history[0].startswith("ftp://host1/pub/tools/kit.zip via ftpmail@ftp.example.org on "))
+        # The server stores the mail before Tolvar hears it accepted and writes the history.
+        newest = b"ftp://host1/pub/tools/kit.zip via example-ftpmail@ftp.example.org on "
+
+        def history():
+            with open(self.folder.path("History.Dat"), "rb") as f:
+                return f.read()
+        self.assertTrue(wait_until(lambda: history().startswith(newest), 10), history())
+
+    def test_https_capture_can_be_switched_off_and_other_schemes_are_logged_once(self):
+        self.start("CaptureHttps=0\n")
+        for text in ["https://host1/off.html", "mailto:someone@host1", "mailto:someone@host1"]:
+            self.copy(text)
+        self.copy("news:comp.os.linux.announce")
+        self.requests(1)
+        log = self.folder.log()
+        self.assertIn("Not captured: https://host1/off.html (capturing https:// URLs is off)", log)
+        self.assertEqual(log.count("Not captured: mailto:someone@host1 (mailto: URLs are not supported)"), 1)
+        mails = self.requests(1)
+        self.assertEqual(len(mails), 1)
+        # Sent as copied: no slash after a scheme without a path.
+        self.assertIn(b" news:comp.os.linux.announce\r\n", mails[0][1])
+        self.assertNotIn(b"announce/", mails[0][1])
 
     def test_a_repeated_url_is_dropped(self):
         self.start()
@@ -103,7 +131,7 @@ class Capture(DisplayTestCase):
         self.assertTrue(wait_until(lambda: self.folder.log().endswith("Requesting\r\n"), 10))
         time.sleep(0.5)
         self.assertEqual(len(self.requests(1)), 1)
-        self.assertEqual(self.folder.log().count("To: getweb"), 1)
+        self.assertEqual(self.folder.log().count("To: query@saildocs.com"), 1)
 
     def test_disabled_queues_without_sending_and_survives_a_kill(self):
         proc = self.start("Enabled=1\nchkNotEnabled=1\n")
@@ -129,7 +157,8 @@ class Capture(DisplayTestCase):
         self.copy("http://host1/second.html")
         mails = self.requests(2)
         bodies = [data.split(b"\r\n\r\n", 1)[1] for _, data in mails]
-        self.assertEqual(bodies, [b"GET http://host1/second.html\r\n\r\n", b"GET http://host1/first.html\r\n\r\n"])
+        self.assertEqual(bodies, [saildocs_mail(url).split(b"\r\n\r\n", 1)[1]
+                                  for url in ["http://host1/second.html", "http://host1/first.html"]])
         self.assertTrue(wait_until(lambda: open(queue, "rb").read() == b"", 10))
 
     def test_texts_that_are_not_urls_are_ignored(self):
@@ -161,7 +190,7 @@ class Capture(DisplayTestCase):
         xdotool(self.x.display, "type", "--delay", "20", "www.host1/page")
         xdotool(self.x.display, "key", "Return")
         mails = self.requests(1)
-        self.assertTrue(mails[0][1].endswith(b"\r\n\r\nGET http://www.host1/page\r\n\r\n"), mails[0][1])
+        self.assertEqual(mails[0][1], saildocs_mail("http://www.host1/page"))
 
 
 if __name__ == "__main__":

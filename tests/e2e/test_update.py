@@ -1,5 +1,6 @@
-"""An update mail copied to the clipboard refreshes the data files and the
-program restarts on them: a new copy starts and the old one ends."""
+"""An update mail copied to the clipboard refreshes the data files once the
+user says yes, keeping the old ones, and the program restarts on them: a new
+copy starts and the old one ends."""
 import binascii
 import os
 import signal
@@ -44,13 +45,21 @@ class UpdateFile(DisplayTestCase):
         catalogue = b"; refreshed by mail\r\n[fresh@bymail.example.net]\r\nType=0\r\nSubject=s\r\nverbPagesHttp=GET\r\n"
         mail = ("From: updates@example.org\r\n\r\nNew servers below.\r\n---Begin Tolvar Update File---\r\n" +
                 uu_file("uservers.dat", catalogue) + "---End Tolvar Update File---\r\n")
-        self.clip = set_clipboard(self.x.display, mail)
-        self.assertTrue(focus_window(self.x.display, "Information", 15), self.folder.log())
         with open(self.folder.path("uservers.dat"), "rb") as f:
-            self.assertEqual(f.read(), catalogue)
-        self.assertFalse(os.path.exists(self.folder.path("uudecoder.tmp")))
+            shipped = f.read()
+        self.clip = set_clipboard(self.x.display, mail)
+        # The user is asked first; nothing is written meanwhile.
+        self.assertTrue(focus_window(self.x.display, "Confirm", 15), self.folder.log())
+        with open(self.folder.path("uservers.dat"), "rb") as f:
+            self.assertEqual(f.read(), shipped)
         xdotool(self.x.display, "key", "Return")
         first.wait(timeout=10)
+        with open(self.folder.path("uservers.dat"), "rb") as f:
+            self.assertEqual(f.read(), catalogue)
+        backups = os.listdir(self.folder.path("backup"))
+        self.assertEqual(len(backups), 1)
+        with open(self.folder.path(os.path.join("backup", backups[0], "uservers.dat")), "rb") as f:
+            self.assertEqual(f.read(), shipped)
         # The new copy starts with the same parameters and the flag lets it in.
         self.assertTrue(wait_until(lambda: self.folder.log().count("Cmd:/s") == 2, 15), self.folder.log())
         self.assertTrue(wait_until(lambda: self.folder.log().count("Loaded Server File") == 2, 10))

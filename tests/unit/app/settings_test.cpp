@@ -65,7 +65,8 @@ TEST_F(Settings, FreshSystemStartsWithTheDefaultsAndAsksForTheAddress)
     EXPECT_EQ(props->optEnabled.ItemIndex(), 0);
     for (auto [check, checked] : {std::pair{&props->chkCheckHistory, true}, {&props->chkOnFailure, true},
                                   {&props->chkNotEnabled, false}, {&props->chkNever, false},
-                                  {&props->chkShowTips, true}, {&props->chkNoSplit, true}})
+                                  {&props->chkShowTips, true}, {&props->chkNoSplit, true},
+                                  {&props->chkCaptureHttps, true}})
         EXPECT_EQ(check->Checked(), checked) << check->Name();
     EXPECT_EQ(props->optBinaryFormat.ItemIndex(), 1);
     EXPECT_EQ(props->medChunksize.Text(), "60");
@@ -102,6 +103,7 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
     props->optBinaryFormat.SetItemIndex(0);
     props->medChunksize.SetText("45");
     props->chkNoSplit.SetChecked(false);
+    props->chkCaptureHttps.SetChecked(false);
     props->btnOk.Click();
     EXPECT_FALSE(props->Visible());
     EXPECT_TRUE(props->DetailsComplete());
@@ -122,6 +124,7 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
                      "chkOnFailure=1\r\n"
                      "chkNotEnabled=0\r\n"
                      "chkNever=1\r\n"
+                     "CaptureHttps=0\r\n"
                      "ChunkSize=45\r\n"
                      "Chunks=1\r\n"
                      "[Servers]\r\n"
@@ -140,6 +143,7 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
     EXPECT_EQ(again->optBinaryFormat.ItemIndex(), 0);
     EXPECT_FALSE(again->chkNoSplit.Checked());
     EXPECT_EQ(again->medChunksize.Text(), "45");
+    EXPECT_FALSE(again->chkCaptureHttps.Checked());
 }
 
 TEST_F(Settings, SavingKeepsTheUsersOwnLines)
@@ -237,6 +241,29 @@ TEST_F(Settings, CancelBringsBackTheStoredSettingsButNotTheServers)
     EXPECT_TRUE(props->chkCheckHistory.Checked());
     EXPECT_EQ(props->cboHTTPServersPages.Text(), chosen);
     EXPECT_EQ(Ini().find("HTTPPages"), std::string::npos);
+}
+
+TEST_F(Settings, CancelRestoresThePreferencesPageAndNothingCancelledIsStoredLater)
+{
+    app.config.Write("tolvar/TOLVAR.INI", "[General]\r\nEmail=me@example.org\r\nprefBinaryFormat=0\r\nChunks=1\r\n"
+                                          "ChunkSize=45\r\n[Servers]\r\nSMTP=127.0.0.1\r\n");
+    auto props = Start();
+    props->Show();
+    props->medChunksize.SetText("77");
+    props->optBinaryFormat.SetItemIndex(1);
+    props->chkNoSplit.SetChecked(true);
+    props->btnCancel.Click();
+    EXPECT_EQ(props->medChunksize.Text(), "45");
+    EXPECT_EQ(props->optBinaryFormat.ItemIndex(), 0);
+    EXPECT_FALSE(props->chkNoSplit.Checked());
+    EXPECT_TRUE(props->medChunksize.Enabled());
+    EXPECT_EQ(Prefs().binaryTemplate, ReadServerKey(props->cboHTTPServersBinary.Text(), "fileBinaryHttpU"));
+    // A later apply (a queue change) and an unrelated Ok keep the stored values.
+    ApplyPreferences(*props);
+    props->btnOk.Click();
+    EXPECT_EQ(Prefs().chunkSize, 45);
+    EXPECT_NE(Ini().find("Chunks=1\r\nChunkSize=45\r\n"), std::string::npos) << Ini();
+    EXPECT_NE(Ini().find("prefBinaryFormat=0\r\n"), std::string::npos) << Ini();
 }
 
 TEST_F(Settings, StoredValuesReachTheWindow)

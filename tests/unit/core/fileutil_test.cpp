@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/error.h"
 #include "core/exception.h"
@@ -68,4 +70,14 @@ TEST(WriteFileString, WritesExactlyWithoutLineEnd)
     dir.Write("f", "old much longer content");
     WriteFileString(dir.File("f"), "new");
     EXPECT_EQ(dir.Read("f"), "new");
+}
+
+TEST(ReplaceFileContents, ALinkStaysALinkToTheNewContents)
+{
+    TTempDir dir;
+    dir.Write("settings", "old");
+    ASSERT_EQ(::symlink(dir.File("settings").c_str(), dir.File("link").c_str()), 0);
+    ReplaceFileContents(dir.File("link"), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+    EXPECT_EQ(dir.Read("settings"), "new");
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "core/error.h"
+#include "intake/capture.h"
 #include "intake/dispatch.h"
 #include "intake/histqueue.h"
 #include "intake/prgress.h"
@@ -23,7 +24,6 @@ const char* const kRobot = "getweb@bymail.example.net";
 struct Dispatch : ::testing::Test {
     Dispatch()
     {
-        std::filesystem::current_path(root.Path());   // "Test Message.Flg" lives here
         SetErrorBox([this](const std::string& text, int help, bool withHelp) {
             MessageDlg(text, TMsgDlgType::mtWarning, withHelp ? (mbOK | mbHelp) : mbOK, help);
         });
@@ -154,15 +154,50 @@ TEST_F(Dispatch, DontSendModeShowsTheMailAndSendsNothing)
     EXPECT_EQ(desk.shown.back().type, TMsgDlgType::mtCustom);
 }
 
-TEST_F(Dispatch, CompositionRefusalIsHandledQuietly)
+TEST_F(Dispatch, RefusedCompositionIsNoSuccess)
 {
-    EXPECT_TRUE(dispatcher.SendRequest("http://host/a b"));
+    TSmtpServer server;
+    ASSERT_TRUE(server.Running()) << server.Failure();
+    serverAddress = server.Address();
+    lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
+    lists.RequestRefused = [this] { return dispatcher.Refused(); };
+    lstQueue.Items().Add("http://host/waiting");
+
+    EXPECT_FALSE(dispatcher.SendRequest("http://host/a b"));
+    EXPECT_TRUE(dispatcher.Refused());
     EXPECT_TRUE(desk.formsCreated.empty());
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(lstHistory.Items().Count(), 0);
+
+    // Captured, it is neither queued nor followed by a pass over the queue.
+    TForm window;
+    TRadioGroup optEnabled{"optEnabled", "", {"Y&es", "&No"}}, optConfirm{"optConfirm", "", {"a", "z", "j"}};
+    optEnabled.SetItemIndex(0);
+    optConfirm.SetItemIndex(2);
+    TCheckBox chkCheckHistory, chkNotEnabled, chkCaptureHttps;
+    TEdit txtURL;
+    TCapture capture{{window, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL, chkCaptureHttps},
+                     lists, dispatcher};
+    TCaptureOutcome outcome = capture.CaptureUrl("http://host/a b");
+    EXPECT_EQ(outcome.result, TCaptureResult::Refused);
+    EXPECT_EQ(outcome.reason, "it holds a blank or a line break");
+    EXPECT_EQ(lstQueue.Items().Lines(), std::vector<std::string>{"http://host/waiting"});
+    EXPECT_TRUE(server.Mails().empty());
+
+    // A queue pass keeps such an item and goes on past it.
+    lstQueue.Items().Insert(0, "http://host/a b");
+    lists.SendQueue();
+    EXPECT_EQ(lstQueue.Items().Lines(), std::vector<std::string>{"http://host/a b"});
+    auto mails = server.WaitForMails(1);
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_NE(mails[0].data.find("send http://host/waiting"), std::string::npos);
 }
 
 TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
 {
+    // Started from another folder (an autostart entry starts in the home
+    // folder): the flag still belongs in the program folder.
+    TTempDir startFolder, laterStartFolder;
+    std::filesystem::current_path(startFolder.Path());
     root.Write("Test Message.Txt", "Hello from \xFE, copy \xFE.");
     serverAddress = "127.0.0.1:1";
     smtp.SetServer(serverAddress);
@@ -174,6 +209,7 @@ TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
     ASSERT_TRUE(server.Running()) << server.Failure();
     smtp.SetServer(server.Address());
     dispatcher.SendTestMessageOnce();
+    std::filesystem::current_path(laterStartFolder.Path());
     dispatcher.SendTestMessageOnce();
     auto mails = server.WaitForMails(1);
     ASSERT_EQ(mails.size(), 1u);
@@ -181,6 +217,7 @@ TEST_F(Dispatch, TestMessageGoesOnceWithTheTagAndFailsSilently)
     EXPECT_NE(mails[0].data.find("Test Message from your copy of Tolvar"), std::string::npos);
     EXPECT_NE(mails[0].data.find("Hello from TAG-7, copy TAG-7."), std::string::npos);
     EXPECT_EQ(root.Read("Test Message.Flg"), " ");
+    EXPECT_TRUE(std::filesystem::is_empty(startFolder.Path()));
     EXPECT_EQ(lstHistory.Items().Count(), 0) << "the test message is no request";
     EXPECT_EQ(Log().find("Openning"), std::string::npos) << "its events set no status";
     // A later check finds the flag and sends nothing more.

@@ -5,6 +5,7 @@
 #include "core/error.h"
 #include "intake/histqueue.h"
 #include "requests/prefs.h"
+#include "support/filesizelimit.h"
 #include "support/scripteddesktop.h"
 #include "support/tempdir.h"
 
@@ -195,9 +196,10 @@ TEST_F(Lists, AFailedSaveKeepsTheOldFileWhole)
 {
     Queue({"http://a/"});
     hq.SaveQueue();
-    // Something in the way of the temporary file: the save cannot happen.
-    std::filesystem::create_directory(root.File("Queue.Dat.new"));
-    hq.QueueRequest("http://b/");
+    // The disk fills up: the longer queue cannot be saved (the log's few
+    // lines still fit).
+    TFileSizeLimit full(4096);
+    hq.QueueRequest("http://b/" + std::string(5000, 'x'));
     EXPECT_EQ(root.Read("Queue.Dat"), "http://a/\r\n");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("WriteFileAtomic: " + root.File("Queue.Dat")), std::string::npos);

@@ -6,6 +6,7 @@
 #include "mail/mimetypes.h"
 #include "mail/tempfile.h"
 #include "msg_testing.h"
+#include "support/filesizelimit.h"
 #include "support/tempdir.h"
 
 TEST(MessageModel, ListsAreCopiedDeepAndCheckTheirIndex)
@@ -155,6 +156,15 @@ TEST(Attachments, SaveAttachmentStaysInTheFolder)
     EXPECT_EQ(dir.Read("plain.bin"), files[0].second);
     EXPECT_EQ(dir.Read("escape.txt"), "b");
     EXPECT_EQ(dir.Read("style.txt"), "c");
+    {
+        // A full disk: the file saved before stays whole, no scrap is left.
+        TFileSizeLimit full(16);
+        m.Attachments().Items(0).SetData(std::string(64, 'x'));
+        EXPECT_THROW(m.SaveAttachment(0, dir.Path()), EInOutError);
+    }
+    EXPECT_EQ(dir.Read("plain.bin"), files[0].second);
+    auto entries = std::filesystem::directory_iterator(dir.Path());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 3);
 
     for (const std::string bad : {"", "dir/", ".."}) {
         m.Attachments().Items(0).SetFileName(bad);

@@ -103,7 +103,9 @@ TEST_F(Compose, EachUrlFormGoesToItsRobotWithItsBody)
         Kind kind;
         std::string body;
     } cases[] = {
-        {"https://host1/a.zip", Unknown, ""},
+        {"https://host1/a.zip", Binary, "getbin  https://host1/a.zip"},
+        {"HTTPS://host1/page.html", Page, "send HTTPS://host1/page.html"},
+        {"mailto:x@host1", Unknown, ""},
         {"ftp:/host1/kit.zip", Unknown, ""},
         {"HTTP://HOST1/A.ZIP", Binary, "getbin  HTTP://HOST1/A.ZIP"},
         // Looked up in lower case; a listed line counts when it begins with

@@ -5,6 +5,7 @@
 
 #include "core/exception.h"
 #include "core/profile.h"
+#include "support/filesizelimit.h"
 #include "support/tempdir.h"
 
 TEST(Profile, ReadsValuesAsTheProfileFunctionsDo)
@@ -38,6 +39,8 @@ TEST(Profile, ReadsValuesAsTheProfileFunctionsDo)
     for (const auto& c : cases) {
         dir.Write("t.ini", c.file);
         EXPECT_EQ(TIniFile(dir.File("t.ini")).ReadString(c.section, c.key, "default"), c.expected) << c.file;
+        // Read once for many keys, by the same rules.
+        EXPECT_EQ(TMemIniFile(c.file).ReadString(c.section, c.key, "default"), c.expected) << c.file;
     }
     // Missing, and unreadable (a folder in its place): the default.
     EXPECT_EQ(TIniFile(dir.File("none.ini")).ReadString("S", "k", "d"), "d");
@@ -99,8 +102,14 @@ TEST(Profile, WritingChangesOneLineAndKeepsTheRest)
     ini.WriteInteger("S", "i", -12);
     ini.WriteBool("S", "b", true);
     EXPECT_EQ(dir.Read("n.ini"), "[S]\r\ni=-12\r\nb=1\r\n");
-    // A file that cannot be read back is not replaced.
+    // A file that cannot be read back is not replaced, nor one the disk has
+    // no room to rewrite.
     EXPECT_THROW(TIniFile(dir.Path()).WriteString("S", "k", "v"), EInOutError);
+    {
+        TFileSizeLimit full(32);
+        EXPECT_THROW(ini.WriteString("S", "long", std::string(64, 'v')), EInOutError);
+    }
+    EXPECT_EQ(dir.Read("n.ini"), "[S]\r\ni=-12\r\nb=1\r\n");
 }
 
 TEST(Profile, ListsSectionsAndKeysOnceInFileOrder)
