@@ -24,6 +24,8 @@ targets=("$@")
 #   catalogue     the server catalogue loads in linear time (request)
 #   uu-cap        UU decoding output is capped (message)
 fixed=(
+  encoded-word
+  catalogue
 )
 export TOLVAR_FUZZ_FIXED="${fixed[*]}"
 

@@ -3,7 +3,6 @@
 // format, bit 2 split files, bit 3 a catalogue of the input's own), then the
 // clipboard text; with bit 3 the catalogue comes first, ended by a NUL.
 // A written request never holds a bare CR or LF, nor a line of a lone ".".
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -48,14 +47,6 @@ void CheckRequestText(const std::string& text, std::string_view input)
     if (lineStart != text.size()) FuzzFail("the request does not end with CR LF", input);
 }
 
-// What the capture makes of a clipboard URL before composing.
-std::string CapturedUrl(const std::string& text)
-{
-    std::string url = text;
-    if (std::count(url.begin(), url.end(), '/') < 3) url += "/";
-    return NormaliseUrl(url);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -73,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         catalogue = std::string(rest.substr(0, nul));
         rest = nul == std::string_view::npos ? std::string_view() : rest.substr(nul + 1);
     }
-    const std::string clip(rest);
+    // The clipboard text as capture cleans it.
+    const std::string clip = CleanEdges(std::string(rest));
     WriteFileString(CatalogueFileName(), catalogue);
     DeleteFile(LocalRoot() + "DebugLog.Txt");
     DeleteFile(Sandbox().top + "/config/tolvar/TOLVAR.INI");
@@ -90,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     if (clip.size() > TCapture::kMaxClipboardUrl || !IsSupportedUrl(clip)) return 0;
-    const std::string url = CapturedUrl(clip);
+    const std::string url = NormaliseUrl(WithPathSlash(clip));
     FUZZ_CHECK(IsSupportedUrl(url) && url.size() <= clip.size() + 1, "cleaning made an unsupported or longer URL");
 
     TRequestSource source{pages.Text(), binary.Text(), ftp.Text(), "me@example.org", "127.0.0.1:25", ""};
