@@ -8,13 +8,20 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xclip xdotool x11-utils xauth
+  trayer
   python3 python3-aiosmtpd msmtp procps
   clang
   libfuzzer-14-dev
   libclang-rt-14-dev
+  libssl-dev
+  libsecret-1-dev
+  openssl
+  python3-cryptography
 )
 if [ "${1:-}" = "--run-only" ]; then
-  packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev)
+  packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
+    libssl-dev
+    libsecret-1-dev)
 fi
 
 missing=()

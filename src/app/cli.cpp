@@ -24,6 +24,7 @@ constexpr auto kLockRetry = std::chrono::milliseconds(200);
 
 const char* const kUsage = "Usage: tolvar [/s] [/p] [/i]\n"
                            "       tolvar request URL...\n"
+                           "       tolvar decode [-o DIR] FILE|FOLDER...\n"
                            "       tolvar --help | --version\n"
                            "\n"
                            "Without a verb Tolvar starts behind its tray icon and requests the URLs\n"
@@ -35,7 +36,11 @@ const char* const kUsage = "Usage: tolvar [/s] [/p] [/i]\n"
                            "         settings (a request that cannot be sent waits in the queue).\n"
                            "         Prints one line per URL: sent, queued, duplicate, refused or\n"
                            "         failed, the URL and why. Exit status 0 when every URL was sent\n"
-                           "         or queued, 1 otherwise, 2 for a usage error.\n";
+                           "         or queued, 1 otherwise, 2 for a usage error.\n"
+                           "\n"
+                           "decode   decodes the files in saved replies (mbox, Maildir, .eml, text\n"
+                           "         with UU blocks) into DIR (default: downloads beside the program);\n"
+                           "         one line per file: complete, incomplete (missing parts) or failed.\n";
 
 bool SentOrQueued(const std::string& word)
 {
@@ -82,7 +87,7 @@ int WithoutWindow(const std::vector<std::string>& urls, std::ostream& out, std::
 {
     // History lines and the log use the user's date and time formats.
     std::setlocale(LC_TIME, "");
-    SetLocalRoot(ExecutableFolder());
+    SetUpLocalRoot();
     TNoWindowDesktop desktop(err);
     SetErrorBox([&err](const std::string& text, int, bool) { err << "tolvar: " << text << "\n"; });
     LogDebug("Started Tolvar without a window for the command line");

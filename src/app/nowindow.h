@@ -24,6 +24,8 @@ public:
     bool TrayModify(const TTrayIconState&) override { return false; }
     bool TrayDelete() override { return false; }
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)>) override {}
+    bool TrayAvailable() override { return false; }
+    void TrayMessage(const std::string&) override {}
     void ShowPopupMenu(TPopupMenu&, TPoint) override {}
     void TimerChanged(TTimer&) override {}
     void TimerDestroyed(TTimer&) override {}
@@ -34,6 +36,7 @@ public:
     TPoint CursorPos() override { return {}; }
     TSize ScreenSize() override { return {1024, 768}; }
     bool StartProcess(const std::string&, const std::vector<std::string>&) override { return false; }
+    std::vector<std::string> OpenFileNames(const std::string&) override { return {}; }
     void Terminate() override { terminated_ = true; }
     bool Terminated() const override { return terminated_; }
     // The command line holds the real claim itself.

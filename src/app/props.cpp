@@ -1,10 +1,13 @@
 #include "app/props.h"
 
+#include "app/autostart.h"
 #include "app/settings.h"
 #include "core/deblog.h"
 #include "core/error.h"
 #include "core/fileutil.h"
 #include "core/localroot.h"
+#include "mail/mailstrings.h"
+#include "mail/sockerrors.h"
 #include "replies/decode.h"
 #include "requests/catalogue.h"
 #include "replies/update.h"
@@ -20,6 +23,8 @@
 namespace {
 constexpr int kTrimAfterTicks = 14400;   // a little over a day of 6-second ticks
 constexpr long long kLogKeepBytes = 20000;
+// Help contexts of the pages, in page order (About has none: the top).
+constexpr int kPageHelp[] = {4000, 2000, 4002, 4003, 4004, 7550, 0};
 } // namespace
 
 TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(std::move(args))
@@ -27,7 +32,6 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     SetCaption("Tolvar");
     SetBounds({0, 0, 520, 278});
 
-    PageControl1.SetHelpContext(4000);
     optEnabled.SetHelpContext(2);
     optConfirm.SetHelpContext(3);
     chkCheckHistory.SetHelpContext(17);
@@ -66,6 +70,7 @@ TfrmProps::TfrmProps(std::vector<std::string> args) : TForm("frmProps"), args_(s
     btnHelp.OnClick = [this] { btnHelpClick(); };
     btnDecoderTools.OnClick = [this] { btnDecoderToolsClick(); };
     btnNow.OnClick = [this] { btnNowClick(); };
+    chkAutostart.OnClick = [this] { chkAutostartClick(); };
     Timer1.OnTimer = [this] { Timer1Timer(); };
     OnMinimize = [this] { FormResize(); };
     OnCloseQuery = [this] { return FormCloseQuery(); };
@@ -87,9 +92,20 @@ void TfrmProps::WireRequests()
     dispatcher.PrepareRequest = [this](const std::string& url) {
         TRequestSource source{cboHTTPServersPages.Text(), cboHTTPServersBinary.Text(), cboFTPservers.Text(),
                               txtEmail.Text(),           txtSMTP.Text(),              lists.NewestHistoryLine()};
-        return PrepareRequest(url, source, msMessage1, msSMTP1);
+        if (!PrepareRequest(url, source, msMessage1, msSMTP1)) return false;
+        ApplySmtpLogin(*this);
+        return true;
+    };
+    msSMTP1.OnPassword = [this](TagSocket&) { return passwords.Password(SmtpLogin(*this)); };
+    // A refused password is not offered again: the next login asks anew.
+    msSMTP1.OnError = [this](TagSocket&, std::string& msg) {
+        if (msg.rfind(MailString(smLoginRefused), 0) == 0) passwords.Forget(SmtpLogin(*this));
+    };
+    passwords.AskPassword = [](const std::string& prompt, std::string& password) {
+        return Desk().AskPassword(prompt, password);
     };
     dispatcher.UserAddress = [this] { return txtEmail.Text(); };
+    dispatcher.WillBeQueued = [this](const std::string& url) { return lists.WillBeQueued(url); };
     dispatcher.DistributionTag = [] { return Prefs().distributionTag; };
     lists.SendRequest = [this](const std::string& url) { return dispatcher.SendRequest(url); };
     lists.RequestRefused = [this] { return dispatcher.Refused(); };
@@ -109,7 +125,7 @@ void TfrmProps::WireRequests()
     DeleteAll1.OnClick = [this] { lists.DeleteAll1Click(); };
     TaskIcon1.OnClick = [this] { TaskIcon1Click(); };
     TaskIcon1.OnRightClick = [this](TPoint) { TaskIcon1RightClick(); };
-    OnKeyDown = [this](int key, unsigned shift) { FormKeyDown(key, shift); };
+    OnKeyDown = [this](int key, unsigned shift) { return FormKeyDown(key, shift); };
 }
 
 TfrmProps::~TfrmProps()
@@ -157,6 +173,18 @@ void TfrmProps::InstallExceptionHandler()
 
 void TfrmProps::FormCreate()
 {
+    try {
+        CreateSteps();
+    } catch (...) {
+        // Even a start that failed half-way leaves a window to reach.
+        if (!TaskIcon1.Active() && !Visible()) TaskIcon1RightClick();
+        throw;
+    }
+    if (!TaskIcon1.Active() && !Visible()) TaskIcon1RightClick();
+}
+
+void TfrmProps::CreateSteps()
+{
     created_ = true;
     ResetProcessState();
     ReadCommandLine();
@@ -174,6 +202,8 @@ void TfrmProps::FormCreate()
     });
     RefreshTrayIcon();
     TaskIcon1.SetActive(true);
+    if (!TaskIcon1.Active()) NoTray();
+    chkAutostart.SetChecked(AutostartEnabled());
     // The icon steps aside while the start asks about new servers.
     LoadServerCatalogue({cboFTPservers, cboHTTPServersBinary, cboHTTPServersPages}, *this,
                         [this](bool active) { TaskIcon1.SetActive(active); });
@@ -230,6 +260,7 @@ void TfrmProps::Timer1Timer()
     }
     ++tickCount_;
     if (SendInProgress()) return;
+    CheckTray();
     if (tickCount_ > kTrimAfterTicks) {
         tickCount_ = 0;
         TrimFileToSizeCosmetic(DebugLogPath(), kLogKeepBytes);
@@ -243,7 +274,54 @@ void TfrmProps::Timer1Timer()
     }
 }
 
-void TfrmProps::FormResize() { Hide(); }
+void TfrmProps::FormResize() { HideWindow(); }
+
+void TfrmProps::HideWindow()
+{
+    if (TaskIcon1.Active()) {
+        // Behind the icon the window is hidden, not minimised: it comes
+        // back whole.
+        SetMinimizedByUser(false);
+        Hide();
+    } else {
+        Minimize();
+    }
+}
+
+void TfrmProps::NoTray()
+{
+    if (noTrayLogged_) return;
+    noTrayLogged_ = true;
+    LogDebug("No system tray: the window stays in the task bar instead of hiding");
+}
+
+void TfrmProps::CheckTray()
+{
+    if (!TaskIcon1.Recheck()) return;
+    if (TaskIcon1.Active()) {
+        LogDebug("System tray found: icon added");
+        noTrayLogged_ = false;
+        return;
+    }
+    NoTray();
+    if (!Visible()) Minimize();
+}
+
+void TfrmProps::ComeForward()
+{
+    if (!Visible()) PlaceFormOnScreen(*this, 0.5, 0.5);
+    BringToFront();
+}
+
+int TfrmProps::CurrentHelpContext() const { return kPageHelp[PageControl1.ActivePageIndex()]; }
+
+void TfrmProps::chkAutostartClick()
+{
+    bool want = chkAutostart.Checked();
+    if (want == AutostartEnabled()) return;
+    // After a failure the box shows what is on disk, not what was asked for.
+    if (!SetAutostart(want, ExecutablePath())) chkAutostart.SetChecked(AutostartEnabled());
+}
 
 bool TfrmProps::FormCloseQuery()
 {
@@ -260,7 +338,7 @@ void TfrmProps::RestartProgram()
     // The lists are saved before the new copy starts, so it reads what this
     // copy had rather than the files as they were at its own start.
     FormDestroy();
-    Desk().StartProcess(LocalRoot() + "tolvar", args_);
+    Desk().StartProcess(ProgramFile(), args_);
     Desk().Terminate();
 }
 
@@ -291,7 +369,7 @@ void TfrmProps::btnOkClick()
     if (!detailsComplete_) return;
     SaveSettings(*this);
     Checkpoint = 2345;
-    Hide();
+    HideWindow();
 }
 
 void TfrmProps::btnCancelClick()
@@ -300,7 +378,7 @@ void TfrmProps::btnCancelClick()
     LoadSettings(*this);
     RestorePreferencesPage(*this);
     Checkpoint = 4411;
-    Hide();
+    HideWindow();
 }
 
 void TfrmProps::RefreshTrayIcon()
@@ -316,6 +394,9 @@ void TfrmProps::TaskIcon1Click()
     // stored one.
     optEnabled.SetItemIndex(Prefs().enabledOff ? 0 : 1);
     RefreshTrayIcon();
+    // A click that changed nothing visible but the icon's shade would be
+    // easy to miss: say what it did.
+    TaskIcon1.ShowMessage(Prefs().enabledOff ? "Tolvar is off \xE2\x80\x94 copied URLs are ignored" : "Tolvar is on");
 }
 
 void TfrmProps::TaskIcon1RightClick()
@@ -324,9 +405,9 @@ void TfrmProps::TaskIcon1RightClick()
     BringToFront();
 }
 
-void TfrmProps::FormKeyDown(int key, unsigned shift)
+bool TfrmProps::FormKeyDown(int key, unsigned shift)
 {
-    if ((shift & (ssCtrl | ssAlt)) != (ssCtrl | ssAlt)) return;
+    if ((shift & (ssCtrl | ssAlt)) != (ssCtrl | ssAlt)) return false;
     auto ask = [](const std::string& what, bool on) {
         return MessageDlg(what + (on ? "ON" : "OFF") + ". Change?", TMsgDlgType::mtConfirmation, mbYes | mbNo, 0) != mrNo;
     };
@@ -334,6 +415,7 @@ void TfrmProps::FormKeyDown(int key, unsigned shift)
         capture.superDebug = !capture.superDebug;
     if (key == 0x31 && ask("Don't send mode is: ", dispatcher.dontSendMode))
         dispatcher.dontSendMode = !dispatcher.dontSendMode;
+    return key == 0x41 || key == 0x61 || key == 0x31;
 }
 
 void TfrmProps::btnUnloadClick()
@@ -342,7 +424,7 @@ void TfrmProps::btnUnloadClick()
     Desk().Terminate();
 }
 
-void TfrmProps::btnHelpClick() { Desk().ShowHelp(0); }
+void TfrmProps::btnHelpClick() { Desk().ShowHelp(CurrentHelpContext()); }
 
 void TfrmProps::btnDecoderToolsClick()
 {
@@ -350,7 +432,7 @@ void TfrmProps::btnDecoderToolsClick()
     // clipboard, which must never happen to a user who did not ask.
     Hide();
     try {
-        TfrmDecode decoder(msMessage1);
+        TfrmDecode decoder;
         decoder.ShowModal();
     } catch (...) {
         Show();

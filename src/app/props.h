@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/secrets.h"
 #include "intake/capture.h"
 #include "intake/dispatch.h"
 #include "intake/histqueue.h"
@@ -47,6 +48,8 @@ public:
     // The settings pages' handlers (app/settings.cpp).
     void txtEmailChange();
     void txtSMTPChange();
+    void cboSMTPSecurityChange();
+    void txtSMTPPasswordCommandChange();
     void optEnabledClick();
     void chkShowTipsClick();
     void chkNeverClick();
@@ -60,8 +63,20 @@ public:
     void RefreshTrayIcon();
     void TaskIcon1Click();
     void TaskIcon1RightClick();
+    // A later start asked this copy to come forward: the window is shown,
+    // restored and raised, whether it was hidden or minimised.
+    void ComeForward();
+    // Each tick: the icon follows the tray coming and going.
+    void CheckTray();
+    // "&Ok", "&Cancel", closing and minimising put the window away: hidden
+    // behind the icon, or minimised to the task bar when there is no tray.
+    void HideWindow();
+    // The help context of the page on display.
+    int CurrentHelpContext() const override;
+    void chkAutostartClick();
     // Ctrl+Alt+A (or keypad 1): super debug; Ctrl+Alt+1: don't-send mode.
-    void FormKeyDown(int key, unsigned shift);
+    // True when the key was one of them.
+    bool FormKeyDown(int key, unsigned shift);
 
     // --- process state kept by the window
     const std::string& CommandLine() const { return commandLine_; }
@@ -99,6 +114,19 @@ public:
     TEdit txtEmail{"txtEmail"};
     TLabel lblSMTP{"lblSMTP", "&SMTP server address"};
     TEdit txtSMTP{"txtSMTP"};
+    // How to reach a provider's server: encryption and login.
+    TLabel lblSMTPSecurity{"lblSMTPSecurity", "Securi&ty"};
+    TComboBox cboSMTPSecurity{"cboSMTPSecurity"};
+    enum Security { secNone, secStartTLS, secTLS };
+    TLabel lblSMTPUser{"lblSMTPUser", "User &name"};
+    TEdit txtSMTPUser{"txtSMTPUser"};
+    TLabel lblSMTPPasswordCommand{"lblSMTPPasswordCommand", "Pass&word command"};
+    TEdit txtSMTPPasswordCommand{"txtSMTPPasswordCommand"};
+    TCheckBox chkRememberPassword{"chkRememberPassword", "Remem&ber password"};
+    TCheckBox chkPlainLogin{"chkPlainLogin", "Allow login without encr&yption"};
+    // The user (or the settings file) has chosen the security; until then it
+    // follows the port typed with the server (587 STARTTLS, 465 SSL/TLS).
+    bool smtpSecurityChosen = false;
 
     // " Servers "
     TLabel lblPages{"lblPages", "Http (www) server for &pages"};
@@ -132,6 +160,7 @@ public:
     TCheckBox chkNoSplit{"chkNoSplit", "&Don't split"};
     TLabel lblChunkSize{"lblChunkSize", "Chun&ksize (Kbytes)"};
     TEdit medChunksize{"medChunksize"};
+    TCheckBox chkAutostart{"chkAutostart", "Start Tolvar when I log in"};
     TCheckBox chkCaptureHttps{"chkCaptureHttps", "Capture https:// URLs"};
 
     // " About "
@@ -153,6 +182,8 @@ public:
     TmsSMTP msSMTP1;
     THistoryQueue lists{lstHistory, lstQueue, chkNever};
     TDispatcher dispatcher{msMessage1, msSMTP1, lists};
+    // The login password: command, memory, Secret Service or the box.
+    TPasswordSource passwords{MakeKeyring()};
     TCapture capture{{*this, optEnabled, optConfirm, chkCheckHistory, chkNotEnabled, chkNever, txtURL,
                      chkCaptureHttps},
                     lists, dispatcher};
@@ -162,6 +193,8 @@ private:
     void ResetProcessState();
     void ReadCommandLine();
     void InstallExceptionHandler();
+    void CreateSteps();
+    void NoTray();
     TTipsHooks TipsHooks();
 
     std::vector<std::string> args_;
@@ -172,4 +205,5 @@ private:
     int tickCount_ = 0;
     bool created_ = false;
     bool destroyed_ = false;
+    bool noTrayLogged_ = false;
 };

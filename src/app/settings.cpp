@@ -19,6 +19,35 @@ const char* const kServers = "Servers";
 
 enum { kConfirmDefault = 2, kBinaryFormatDefault = 1, kChunkSizeDefault = 60 };
 
+// "SMTPSecurity" values by the index of the security list.
+const char* const kSecurityValues[] = {"None", "STARTTLS", "TLS"};
+
+void LoadSmtpLogin(TfrmProps& form, TIniFile& ini)
+{
+    // Files from before these keys read as no security and no login.
+    const std::string unset = "\n";
+    std::string security = ini.ReadString(kServers, "SMTPSecurity", unset);
+    form.smtpSecurityChosen = security != unset;
+    int index = TfrmProps::secNone;
+    for (int i = 0; i < 3; ++i)
+        if (SameText(security, kSecurityValues[i])) index = i;
+    form.cboSMTPSecurity.SetItemIndex(index);
+    form.txtSMTPUser.SetText(ini.ReadString(kServers, "SMTPUser", ""));
+    form.txtSMTPPasswordCommand.SetText(ini.ReadString(kServers, "SMTPPasswordCommand", ""));
+    form.chkRememberPassword.SetChecked(ini.ReadBool(kServers, "SMTPRememberPassword", false));
+    form.chkPlainLogin.SetChecked(ini.ReadBool(kServers, "SMTPPlainLogin", false));
+}
+
+void SaveSmtpLogin(TfrmProps& form, TIniFile& ini)
+{
+    int index = form.cboSMTPSecurity.ItemIndex();
+    ini.WriteString(kServers, "SMTPSecurity", kSecurityValues[index >= 0 && index < 3 ? index : 0]);
+    ini.WriteString(kServers, "SMTPUser", form.txtSMTPUser.Text());
+    ini.WriteString(kServers, "SMTPPasswordCommand", form.txtSMTPPasswordCommand.Text());
+    ini.WriteBool(kServers, "SMTPRememberPassword", form.chkRememberPassword.Checked());
+    ini.WriteBool(kServers, "SMTPPlainLogin", form.chkPlainLogin.Checked());
+}
+
 // Sets a box from code without running its click handler.
 void SetCheckedQuietly(TCheckBox& box, bool checked)
 {
@@ -76,6 +105,7 @@ void LoadSettings(TfrmProps& form)
     Checkpoint = 1002;
     form.txtEmail.SetText(ini.ReadString(kGeneral, "Email", ""));
     form.txtSMTP.SetText(ini.ReadString(kServers, "SMTP", ""));
+    LoadSmtpLogin(form, ini);
     Checkpoint = 1003;
     form.optConfirm.SetItemIndex(
         Choice(ini.ReadInteger(kGeneral, "Confirm", kConfirmDefault), 3, kConfirmDefault));
@@ -122,6 +152,7 @@ void SaveSettings(TfrmProps& form)
     Checkpoint = 1102;
     ini.WriteString(kGeneral, "Email", form.txtEmail.Text());
     ini.WriteString(kServers, "SMTP", form.txtSMTP.Text());
+    SaveSmtpLogin(form, ini);
     Checkpoint = 1103;
     ini.WriteInteger(kGeneral, "Confirm", form.optConfirm.ItemIndex());
     Checkpoint = 1104;
@@ -222,9 +253,14 @@ void SetUpSettingsPages(TfrmProps& form)
     form.medChunksize.SetText(std::to_string(kChunkSizeDefault));
     form.lblChunkSize.SetEnabled(false);
     form.medChunksize.SetEnabled(false);
+    form.cboSMTPSecurity.Items().Clear();
+    for (const char* item : {"None", "STARTTLS", "SSL/TLS"}) form.cboSMTPSecurity.Items().Add(item);
+    form.cboSMTPSecurity.SetItemIndex(TfrmProps::secNone);
 
     form.txtEmail.OnChange = [&form] { form.txtEmailChange(); };
     form.txtSMTP.OnChange = [&form] { form.txtSMTPChange(); };
+    form.cboSMTPSecurity.OnChange = [&form] { form.cboSMTPSecurityChange(); };
+    form.txtSMTPPasswordCommand.OnChange = [&form] { form.txtSMTPPasswordCommandChange(); };
     form.optEnabled.OnClick = [&form] { form.optEnabledClick(); };
     form.chkShowTips.OnClick = [&form] { form.chkShowTipsClick(); };
     form.chkNever.OnClick = [&form] { form.chkNeverClick(); };
@@ -239,7 +275,47 @@ void SetUpSettingsPages(TfrmProps& form)
 // --- the settings pages' handlers of the main window
 
 void TfrmProps::txtEmailChange() { LogDebug("Email: " + txtEmail.Text()); }
-void TfrmProps::txtSMTPChange() { LogDebug("SMTP: " + txtSMTP.Text()); }
+void TfrmProps::txtSMTPChange()
+{
+    LogDebug("SMTP: " + txtSMTP.Text());
+    if (!smtpSecurityChosen) cboSMTPSecurity.SetItemIndex(SecurityForServer(txtSMTP.Text()));
+}
+
+void TfrmProps::cboSMTPSecurityChange() { smtpSecurityChosen = true; }
+
+// A command is the password's source; the Secret Service is only for a
+// password typed into the box. (The command itself is not logged: it may
+// hold a secret.) Whether a Secret Service runs is asked only when a
+// password is needed, so starting never waits on the session bus.
+void TfrmProps::txtSMTPPasswordCommandChange()
+{
+    chkRememberPassword.SetEnabled(Trim(txtSMTPPasswordCommand.Text()).empty());
+}
+
+int SecurityForServer(const std::string& server)
+{
+    auto colon = server.find(':');
+    std::string port = colon == std::string::npos ? std::string() : Trim(server.substr(colon + 1));
+    if (port == "587") return TfrmProps::secStartTLS;
+    if (port == "465") return TfrmProps::secTLS;
+    return TfrmProps::secNone;
+}
+
+TPasswordSource::TLogin SmtpLogin(const TfrmProps& form)
+{
+    return {Trim(form.txtSMTP.Text()), Trim(form.txtSMTPUser.Text()), Trim(form.txtSMTPPasswordCommand.Text()),
+            form.chkRememberPassword.Checked()};
+}
+
+void ApplySmtpLogin(TfrmProps& form)
+{
+    int index = form.cboSMTPSecurity.ItemIndex();
+    form.msSMTP1.SetSecurity(index == TfrmProps::secStartTLS ? ssStartTLS
+                             : index == TfrmProps::secTLS    ? ssTLS
+                                                             : ssNone);
+    form.msSMTP1.SetUserName(Trim(form.txtSMTPUser.Text()));
+    form.msSMTP1.SetAllowPlainLogin(form.chkPlainLogin.Checked());
+}
 void TfrmProps::optEnabledClick() { RefreshTrayIcon(); }
 
 void TfrmProps::chkShowTipsClick()

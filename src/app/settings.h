@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+
+#include "app/secrets.h"
 
 class TfrmProps;
 
@@ -18,6 +21,14 @@ void SaveTipSettings(TfrmProps& form);
 // binary server for the format and checks the chunk size (Ok is disabled
 // while it is illegal); also enables the controls that depend on others.
 void ApplyPreferences(TfrmProps& form);
+// The SMTP client's security, user and plain-login choice from " My Details ".
+void ApplySmtpLogin(TfrmProps& form);
+// The login as the password source needs it, from " My Details ".
+TPasswordSource::TLogin SmtpLogin(const TfrmProps& form);
+// The security the port of an "host:port" server suggests: 587 STARTTLS,
+// 465 SSL/TLS, anything else none.
+int SecurityForServer(const std::string& server);
+
 // True when the address and the SMTP server are filled in; otherwise says
 // which is empty and opens the window on " My Details ".
 bool CheckRequiredFields(TfrmProps& form);

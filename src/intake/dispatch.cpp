@@ -22,6 +22,20 @@ std::string TestFlagPath() { return LocalRoot() + "Test Message.Flg"; }
 
 
 std::string Cut255(const std::string& s) { return s.substr(0, 255); }
+
+// The failure in the user's terms: a socket error names the server it
+// happened with ("Connection refused by mail.example.org:587"); refusals,
+// certificate and login failures say enough by themselves.
+std::string FailureCause(const std::string& message, const std::string& server)
+{
+    if (message.size() < 3 || message[0] != '[') return message;
+    auto close = message.find("] ");
+    if (close == std::string::npos) return message;
+    std::string code = message.substr(1, close - 1);
+    std::string text = message.substr(close + 2);
+    if (code == "10061") return "Connection refused by " + server;
+    return text + " (" + server + ")";
+}
 } // namespace
 
 TDispatcher::TDispatcher(TmsMessage& message, TmsSMTP& smtp, THistoryQueue& lists)
@@ -79,10 +93,14 @@ bool TDispatcher::SendRequest(const std::string& url)
             ShowInsteadOfSending();
         else
             smtp_.Send();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // The report comes first, while the progress window still shows
         // which request failed.
-        ReportErrorWithHelp("Request Failed", "The last successful operation was <" + LastStatus() + ">",
+        bool queued = WillBeQueued && WillBeQueued(url);
+        ReportErrorWithHelp("Request Failed",
+                            "The last successful operation was <" + LastStatus() + ">\n" +
+                                FailureCause(e.what(), smtp_.Server()) + "; the request was " +
+                                (queued ? "queued." : "not queued."),
                             kRequestFailedHelp);
         CloseProgress();
         return false;

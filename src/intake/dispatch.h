@@ -28,6 +28,9 @@ public:
     std::function<std::string()> UserAddress;
     // Replaces the 0xFE bytes of "Test Message.Txt".
     std::function<std::string()> DistributionTag;
+    // Whether a failed request ends up in the queue (the caller's rule), for
+    // the failure report.
+    std::function<bool(const std::string& url)> WillBeQueued;
 
     // True when the request went out (or was shown in don't-send mode).
     // False when it failed and was reported, when another send is running,

@@ -71,6 +71,16 @@ bool THistoryQueue::QueueRequest(const std::string& url)
     return true;
 }
 
+bool THistoryQueue::WillBeQueued(const std::string& url) const
+{
+    if (!never_.Checked()) return true;
+    // Not IsInList: that one tells the user of a duplicate.
+    std::string clean = NormaliseUrl(url);
+    for (const auto& line : queue_.Items().Lines())
+        if (SameText(line, url) || SameText(line, clean)) return true;
+    return false;
+}
+
 void THistoryQueue::RemoveFromQueue(const std::string& url)
 {
     int i = queue_.Items().IndexOf(url);

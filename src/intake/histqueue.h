@@ -32,6 +32,9 @@ public:
     // True when the URL waits in the queue afterwards (added now or before).
     bool QueueRequest(const std::string& url);
     void RemoveFromQueue(const std::string& url);
+    // After a failed send the URL is in the queue: queued by the caller, or
+    // there already (a queue pass), unless "Never" keeps it out.
+    bool WillBeQueued(const std::string& url) const;
     void AddToHistory(const std::string& server, const std::string& url);
     // Sends the queue oldest first; the first failure ends the pass, leaving
     // the failed item and those after it queued. An item no request can be

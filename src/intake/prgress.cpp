@@ -28,7 +28,11 @@ TPoint TfrmProgress::Placement(TPoint pointer, TSize screen, int w, int h)
 
 std::string TfrmProgress::ProgressCaption(const std::string& url)
 {
-    return "..." + (url.size() > 29 ? url.substr(url.size() - 29) : url);
+    constexpr size_t kHead = 15, kTail = 14;
+    auto scheme = url.find("://");
+    std::string text = scheme == std::string::npos ? url : url.substr(scheme + 3);
+    if (text.size() <= kHead + 3 + kTail) return text;
+    return text.substr(0, kHead) + "..." + text.substr(text.size() - kTail);
 }
 
 void TfrmProgress::Timer1Timer()

@@ -17,7 +17,8 @@ public:
     // Top-left corner for a window of size w x h opened at the pointer: kept
     // clear of the screen edges, the bottom and right rules winning.
     static TPoint Placement(TPoint pointer, TSize screen, int w, int h);
-    // "..." and the last 29 characters of the URL.
+    // The URL without its scheme, cut in the middle when longer than 32
+    // characters so that its host (the front) and its file (the end) show.
     static std::string ProgressCaption(const std::string& url);
 
     TLabel Label1{"Label1"};

@@ -7,9 +7,30 @@ TTaskIcon::~TTaskIcon()
 
 void TTaskIcon::SetActive(bool v)
 {
+    wanted_ = v;
     if (v == active_) return;
     bool accepted = v ? Desk().TrayAdd(State()) : Desk().TrayDelete();
     if (accepted) active_ = v;
+}
+
+bool TTaskIcon::Recheck()
+{
+    bool available = Desk().TrayAvailable();
+    if (active_ && !available) {
+        Desk().TrayDelete();
+        active_ = false;
+        return true;
+    }
+    if (!active_ && wanted_ && available && Desk().TrayAdd(State())) {
+        active_ = true;
+        return true;
+    }
+    return false;
+}
+
+void TTaskIcon::ShowMessage(const std::string& text)
+{
+    if (active_) Desk().TrayMessage(text);
 }
 
 void TTaskIcon::Update()

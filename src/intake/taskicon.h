@@ -19,6 +19,12 @@ public:
     bool Active() const { return active_; }
     // Adds or removes the icon; the value follows what the shell accepted.
     void SetActive(bool v);
+    // Follows the tray coming and going: an icon asked for while no tray
+    // was there is added once one is; one whose tray went away is inactive.
+    // Returns whether Active changed.
+    bool Recheck();
+    // A short message from the icon (UTF-8), shown only while it is active.
+    void ShowMessage(const std::string& text);
     bool Bright() const { return bright_; }
     void SetBright(bool v);
     const std::string& ToolTip() const { return toolTip_; }
@@ -35,6 +41,8 @@ private:
     void Update();
     TTrayIconState State() const { return {bright_, toolTip_}; }
     bool active_ = false;
+    // What the program asked for, whatever the shell made of it.
+    bool wanted_ = false;
     bool bright_ = true;
     std::string toolTip_;
 };

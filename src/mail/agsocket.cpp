@@ -9,6 +9,7 @@
 
 #include "core/fileutil.h"
 #include "core/strutil.h"
+#include "mail/agtls.h"
 #include "mail/agwsock.h"
 #include "mail/mailstrings.h"
 #include "mail/resolver.h"
@@ -56,6 +57,7 @@ TagSocket::~TagSocket()
 {
     // A socket still held (the owner never disconnected) is released quietly:
     // no events fire from a destructor.
+    tls_.reset();
     if (socket_ != -1) Winsock().closesocket(socket_);
     lookup_.reset();
     for (; startups_ > 0; --startups_) {
@@ -67,6 +69,9 @@ TagSocket::~TagSocket()
     }
     if (!logFileName_.empty()) {
         std::string text;
+        if (transcriptDropped_ > 0)
+            text = "(" + std::to_string(transcriptDropped_) + " earlier lines dropped: the log keeps the last " +
+                   std::to_string(kMaxTranscriptBytes / 1024) + " KiB)\r\n";
         for (const auto& line : transcript_) text += line + "\r\n";
         WriteFileString(logFileName_, text);
     }
@@ -103,6 +108,7 @@ void TagSocket::ResetState()
     timedOut_ = false;
     peerClosed_ = false;
     peerCloseIsEnd_ = false;
+    replyDeadlineSet_ = false;
     AbandonLookup();
 }
 
@@ -119,7 +125,17 @@ void TagSocket::ProcessMessages()
 void TagSocket::Arm()
 {
     armed_ = timeOut_ > 0;
-    if (armed_) deadline_ = TMailPump::TClock::now() + std::chrono::seconds(timeOut_);
+    if (!armed_) return;
+    deadline_ = replyDeadlineSet_ ? replyDeadline_ : TMailPump::TClock::now() + std::chrono::seconds(timeOut_);
+}
+
+void TagSocket::BeginReply()
+{
+    replyDeadlineSet_ = false;
+    Arm();
+    replyDeadline_ = deadline_;
+    replyDeadlineSet_ = armed_;
+    Disarm();
 }
 
 void TagSocket::CheckTimeOut()
@@ -295,6 +311,9 @@ void TagSocket::TakeReceived(const char* data, size_t length)
 
 std::string TagSocket::ReadLine()
 {
+    // A Cancel between two lines of a reply has closed the socket: it is the
+    // cancel that the caller must hear of, not the missing connection.
+    if (cancelled_) RaiseCancel();
     if (!Connected()) RaiseByCode(smNotConnected);
 
     std::string result;
@@ -312,7 +331,9 @@ std::string TagSocket::ReadLine()
             }
             if (cancelled_ || timedOut_ || peerClosed_) break;
             char buffer[4096];
-            ssize_t n = Winsock().recv(socket_, buffer, sizeof buffer);
+            int error = 0;
+            unsigned waitFor = TMailPump::weReadable;
+            ssize_t n = Receive(buffer, sizeof buffer, error, waitFor);
             if (n > 0) {
                 reachedLoop = true;
                 TakeReceived(buffer, static_cast<size_t>(n));
@@ -323,7 +344,6 @@ std::string TagSocket::ReadLine()
                 peerClosed_ = true;
                 break;
             }
-            int error = Winsock().WSAGetLastError();
             if (cancelled_) break;
             if (error != kWouldBlock) {
                 reachedLoop = true;
@@ -333,7 +353,7 @@ std::string TagSocket::ReadLine()
                 }
                 RaiseByCode(error);
             }
-            WaitFor(socket_, TMailPump::weReadable);
+            WaitFor(socket_, waitFor);
         }
 
         if (gotLine) {
@@ -366,13 +386,15 @@ void TagSocket::SendAll(const std::string& data, bool rearm)
 {
     size_t sent = 0;
     while (sent < data.size() && !cancelled_ && !timedOut_) {
-        ssize_t n = Winsock().send(socket_, data.data() + sent, data.size() - sent, 0);
+        int error = 0;
+        unsigned waitFor = TMailPump::weWritable;
+        ssize_t n = Transmit(data.data() + sent, data.size() - sent, error, waitFor);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             if (rearm) Arm();
             continue;
         }
-        int error = n < 0 ? Winsock().WSAGetLastError() : kWouldBlock;
+        if (n == 0) error = kWouldBlock;
         if (cancelled_) break;
         if (error != kWouldBlock) {
             if (peerCloseIsEnd_ && PeerGone(error)) {
@@ -381,12 +403,18 @@ void TagSocket::SendAll(const std::string& data, bool rearm)
             }
             RaiseByCode(error);
         }
-        WaitFor(socket_, TMailPump::weWritable);
+        WaitFor(socket_, waitFor);
     }
 }
 
 void TagSocket::WriteLine(const std::string& line)
 {
+    WriteSecretLine(line, line);
+}
+
+void TagSocket::WriteSecretLine(const std::string& line, const std::string& shown)
+{
+    if (cancelled_) RaiseCancel();
     if (!Connected()) RaiseByCode(smNotConnected);
     ProcessMessages();
     Arm();
@@ -394,8 +422,8 @@ void TagSocket::WriteLine(const std::string& line)
     Disarm();
     if (timedOut_) RaiseTimeOut();
     if (cancelled_) RaiseCancel();
-    AddToTranscript(line);
-    if (OnLineSent) OnLineSent(*this, line);
+    AddToTranscript(shown);
+    if (OnLineSent) OnLineSent(*this, shown);
 }
 
 void TagSocket::WriteStream(std::istream& stream)
@@ -433,13 +461,26 @@ void TagSocket::WriteStream(std::istream& stream)
 
 void TagSocket::AddToTranscript(const std::string& line)
 {
-    if (!logFileName_.empty()) transcript_.push_back(line);
+    if (logFileName_.empty()) return;
+    transcript_.push_back(line);
+    transcriptBytes_ += line.size() + 2;
+    if (transcriptBytes_ <= kMaxTranscriptBytes) return;
+    // Drop the oldest lines down to three quarters, so trimming happens
+    // seldom and costs little.
+    size_t drop = 0;
+    while (drop < transcript_.size() && transcriptBytes_ > kMaxTranscriptBytes / 4 * 3) {
+        transcriptBytes_ -= transcript_[drop].size() + 2;
+        ++drop;
+    }
+    transcript_.erase(transcript_.begin(), transcript_.begin() + static_cast<std::ptrdiff_t>(drop));
+    transcriptDropped_ += drop;
 }
 
 void TagSocket::CloseSocket()
 {
     if (socket_ == -1) return;
     if (OnClosing) OnClosing(*this);
+    if (tls_ && !cancelled_ && !timedOut_) tls_->Shutdown();
     ReleaseSocket();
     if (OnClosed) OnClosed(*this);
 }
@@ -450,6 +491,7 @@ void TagSocket::ReleaseSocket()
     int fd = socket_;
     socket_ = -1;
     established_ = false;
+    tls_.reset();
     inbox_.clear();
     dropping_ = false;
     Winsock().closesocket(fd);

@@ -10,6 +10,7 @@
 
 class TagSocket;
 class THostLookup;
+class TagTls;
 
 // Events get the component that fires them; each fires only when assigned.
 using TSocketNotifyEvent = std::function<void(TagSocket& sender)>;
@@ -50,7 +51,8 @@ public:
     bool UseUDP() const { return useUDP_; }
     void SetUseUDP(bool v) { useUDP_ = v; }
     // When set, every line sent and received is kept and written to this file
-    // (CR LF after each line) when the component is destroyed.
+    // (CR LF after each line) when the component is destroyed. Only the last
+    // kMaxTranscriptBytes are kept; the file then says how many lines went.
     const std::string& LogFileName() const { return logFileName_; }
     void SetLogFileName(const std::string& v) { logFileName_ = v; }
     // Waits through this pump instead of the program's MailPump().
@@ -64,11 +66,18 @@ public:
     uint16_t Port() const { return port_; }
     const std::string& LocalHost() const { return localHost_; }
     const std::vector<std::string>& Transcript() const { return transcript_; }
+    // Lines dropped from the front of the transcript to keep it bounded.
+    size_t TranscriptDropped() const { return transcriptDropped_; }
+    // The connection is encrypted (after StartTLS).
+    bool Encrypted() const { return tls_ != nullptr; }
 
     // One received line without its line end; passes it to CheckReply.
     std::string ReadLine();
     // Sends the line and CR LF.
     void WriteLine(const std::string& line);
+    // Sends the line and CR LF, but the transcript and OnLineSent get shown:
+    // for lines that carry a password.
+    void WriteSecretLine(const std::string& line, const std::string& shown);
     // Sends the stream's bytes raw from its start, in 2047-byte chunks, with
     // OnProgress after each (percentage sent) and once more with 0.
     void WriteStream(std::istream& stream);
@@ -98,6 +107,14 @@ protected:
     virtual void CheckReply(const std::string& line) = 0;
     // The TCP connection, to the address and port Prepare found.
     void ConnectSocket();
+    // TLS over the open connection: the handshake, through the pump,
+    // bounded by TimeOut and ended by Cancel. Bytes the server sent before
+    // it are dropped, so nothing plain is ever read as if encrypted.
+    void StartTLS();
+    // Between these, the lines read share one deadline (a whole reply must
+    // arrive within TimeOut, however many lines it has).
+    void BeginReply();
+    void EndReply() { replyDeadlineSet_ = false; }
     // Lets go of the socket without the closing events: for a connection
     // that never opened, whose failure the caller reports itself.
     void ReleaseSocket();
@@ -136,6 +153,11 @@ private:
     // Sends all of data unless timed out or cancelled; with rearm, every
     // step of progress restarts the time-out.
     void SendAll(const std::string& data, bool rearm);
+    // One read or write on the connection, plain or encrypted: the bytes
+    // moved (0 from Receive: the server closed), or -1 with the Windows
+    // sockets code in error (kWouldBlock: wait for waitFor first).
+    ssize_t Receive(char* buffer, size_t length, int& error, unsigned& waitFor);
+    ssize_t Transmit(const char* data, size_t length, int& error, unsigned& waitFor);
     // Adds received bytes to the inbox, keeping the line being received
     // within kMaxLineLength.
     void TakeReceived(const char* data, size_t length);
@@ -159,9 +181,14 @@ private:
     uint16_t port_ = 0;
     int32_t startups_ = 0;
     std::vector<std::string> transcript_;
+    size_t transcriptBytes_ = 0;
+    size_t transcriptDropped_ = 0;
+    std::unique_ptr<TagTls> tls_;
 
     bool armed_ = false;
     TMailPump::TDeadline deadline_{};
+    bool replyDeadlineSet_ = false;
+    TMailPump::TDeadline replyDeadline_{};
     bool timedOut_ = false;
     bool cancelled_ = false;
     bool peerClosed_ = false;
@@ -177,4 +204,6 @@ public:
     static constexpr size_t kMaxLineLength = 64 * 1024;
     // The message data goes in chunks of this size.
     static constexpr size_t kChunkSize = 2047;
+    // The transcript kept in memory (and so SMTP.LOG) holds at most this.
+    static constexpr size_t kMaxTranscriptBytes = 1024 * 1024;
 };

@@ -109,3 +109,25 @@ std::string Base64Decode(std::string_view text)
     }
     return out;
 }
+
+void TBase64Stream::Feed(std::string_view text, std::string& out)
+{
+    out.reserve(out.size() + text.size() / 4 * 3 + 3);
+    for (char ch : text) {
+        if (ch == '=') {
+            // The pad closes the group: the bits it completes are no data.
+            // Data after it is decoded as a stream of its own, as mailers
+            // that join encoded pieces send it.
+            held_ = 0;
+            continue;
+        }
+        int v = kValues[static_cast<unsigned char>(ch)];
+        if (v < 0) continue;
+        bits_ = (bits_ << 6) | static_cast<uint32_t>(v);
+        held_ += 6;
+        if (held_ >= 8) {
+            held_ -= 8;
+            out.push_back(static_cast<char>((bits_ >> held_) & 0xFF));
+        }
+    }
+}

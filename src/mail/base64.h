@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,3 +20,17 @@ void Base64EncodeLines(std::string_view data, std::string& out);
 std::string Base64DecodeLine(std::string_view line);
 // Several lines separated by CR LF, CR or LF, each decoded as above.
 std::string Base64Decode(std::string_view text);
+
+// Base64 as mail carries it (RFC 2045): one stream across line breaks, so a
+// group may continue on the next line, and every character outside the
+// alphabet is skipped. "=" closes a group; bits left over that make no whole
+// byte are dropped.
+class TBase64Stream {
+public:
+    // Appends the bytes of text to out.
+    void Feed(std::string_view text, std::string& out);
+
+private:
+    uint32_t bits_ = 0;
+    int held_ = 0;
+};

@@ -31,17 +31,6 @@ std::string TrimRight(std::string s)
 // The type without its parameters.
 std::string FirstWord(const std::string& contentType) { return Trim(contentType.substr(0, contentType.find(';'))); }
 
-// A file name from a mail, made safe to save: no folder, no control
-// characters, never "." or "..". "" when nothing usable is left.
-std::string SafeFileName(const std::string& name)
-{
-    std::string bare = ExtractFileName(name);
-    for (char& c : bare)
-        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '_';
-    if (bare == "." || bare == "..") return {};
-    return bare;
-}
-
 std::string JoinCrLf(const TLines& lines)
 {
     std::string text;
@@ -71,31 +60,15 @@ void SplitPart(TLines lines, TmsHeaders& headers, TLines& body)
     body.assign(lines.begin() + static_cast<std::ptrdiff_t>(i < lines.size() ? i + 1 : i), lines.end());
 }
 
-std::string DecodeUULines(const TLines& lines)
+bool IsUUEncoding(const std::string& encoding)
 {
-    std::string data;
-    for (const auto& line : lines) {
-        if (IsBeginLine(line)) continue;
-        if (line == "`" || SameText(TrimRight(line), "end")) break;
-        if (!line.empty()) data += UUDecodeLine(line);
-    }
-    return data;
+    return encoding == "x-uue" || encoding == "x-uuencode" || encoding == "uuencode" || encoding == "uue";
 }
 
-std::string DecodeBody(const std::string& encoding, const TLines& lines)
+bool IsUUType(const std::string& type)
 {
-    try {
-        if (encoding == "base64") {
-            std::string data;
-            for (const auto& line : lines) data += Base64DecodeLine(Trim(line));
-            return data;
-        }
-        if (encoding == "x-uue") return DecodeUULines(lines);
-        if (encoding == "quoted-printable") return QPDecodeLines(lines);
-    } catch (const ECodecError&) {
-        Fail(57111);
-    }
-    return JoinCrLf(lines);
+    std::string t = LowerCase(FirstWord(type));
+    return t == "application/x-uuencode" || t == "application/x-uue" || t == "x-uuencode";
 }
 
 } // namespace
@@ -140,18 +113,31 @@ TmsCustomDecoder::TmsCustomDecoder(TmsCustomMessage& message, std::string text)
 {
 }
 
+std::string TooLargeOutputMessage()
+{
+    return "The decoded data would be larger than " + std::to_string(kMaxMessageSize >> 20) + " MB";
+}
+
 void TmsCustomDecoder::Decode()
 {
     ReadHeaderBlock(headers_);
     ApplyHeaders(headers_);
     try {
-        if (HeaderValue(headers_, "MIME-VERSION") == "1.0")
+        if (WithoutComments(HeaderValue(headers_, "MIME-VERSION")) == "1.0")
             DecodeMime();
         else
             DecodeNonMime();
+    } catch (const EMessageTooLarge&) {
+        throw;
     } catch (const EMessageParserError& e) {
         Recover(e);
     }
+}
+
+void TmsCustomDecoder::Spend(size_t bytes)
+{
+    decoded_ += bytes;
+    if (decoded_ > kMaxMessageSize) throw EMessageTooLarge(TooLargeOutputMessage());
 }
 
 void TmsCustomDecoder::ReadHeaderBlock(TmsHeaders& headers)
@@ -182,7 +168,10 @@ void TmsCustomDecoder::DecodeUUBlocks(std::string line)
         try {
             while (input_.ReadLine(line)) {
                 if (line == "`" || SameText(TrimRight(line), "END")) break;
-                if (!line.empty()) data += UUDecodeLine(line);
+                if (line.empty()) continue;
+                size_t before = data.size();
+                UUDecodeLineTo(line, data);
+                Spend(data.size() - before);
             }
         } catch (const ECodecError&) {
             Fail(57111);
@@ -198,15 +187,17 @@ void TmsCustomDecoder::DecodeUUBlocks(std::string line)
 
 void TmsCustomDecoder::DecodeMime()
 {
+    // No Content-Type is plain text (RFC 2045).
     std::string contentType = HeaderValue(headers_, "CONTENT-TYPE");
-    if (contentType.empty()) Fail(57108);
+    if (contentType.empty()) contentType = "text/plain";
     TLines lines;
     std::string line;
     while (input_.ReadLine(line)) lines.push_back(line);
     if (Contains(contentType, "multipart")) {
         bool firstLeaf = true;
         DecodeMultipart(contentType, lines, Contains(contentType, "multipart/alternative"), firstLeaf, 0);
-    } else if (!Contains(contentType, "text/") || !HeaderParameter(contentType, "name").empty()) {
+    } else if (!Contains(contentType, "text/") || !HeaderParameter(contentType, "name").empty() ||
+               IsUUType(contentType)) {
         AddAttachment(headers_, lines, "att.");
     } else {
         SetBodyText(headers_, lines);
@@ -226,44 +217,61 @@ void TmsCustomDecoder::DecodeMultipart(const std::string& contentType, const TLi
     while (i < lines.size() && !IsDelimiter(lines[i], boundary, closing)) ++i;
     if (i == lines.size() || closing) Fail(57110);
     ++i;
-    while (!closing) {
+    bool atEnd = false;
+    while (!closing && !atEnd) {
         TLines part;
         while (i < lines.size() && !IsDelimiter(lines[i], boundary, closing)) part.push_back(lines[i++]);
-        if (i == lines.size()) Fail(57109);
+        // A mail cut before its closing boundary keeps every part read so
+        // far, the last one as far as it goes.
+        atEnd = i == lines.size();
         ++i;
-        // The line end before a delimiter belongs to the delimiter.
-        if (!part.empty() && part.back().empty()) part.pop_back();
         TmsHeaders headers;
         TLines body;
         SplitPart(std::move(part), headers, body);
+        // The line end before a delimiter belongs to the delimiter (RFC
+        // 2046); a part cut off by the end of the mail keeps its last one.
+        const bool delimited = !atEnd;
+        TLines text = body;
+        if (delimited && !text.empty() && text.back().empty()) text.pop_back();
         std::string type = HeaderValue(headers, "CONTENT-TYPE");
         if (Contains(type, "multipart/")) {
             DecodeMultipart(type, body, Contains(type, "multipart/alternative"), firstLeaf, depth + 1);
             continue;
         }
         // The first part is the text of the mail unless it is a file itself.
-        bool isText = type.empty() || StartsWithNoCase(Trim(type), "text/");
+        bool isText = (type.empty() || StartsWithNoCase(Trim(type), "text/")) && !IsUUType(type);
         bool named = !HeaderParameter(type, "name").empty() ||
                      !HeaderParameter(HeaderValue(headers, "CONTENT-DISPOSITION"), "filename").empty();
         if (firstLeaf && isText && !named) {
             firstLeaf = false;
-            SetBodyText(headers, body);
+            SetBodyText(headers, text);
             continue;
         }
         firstLeaf = false;
-        AddAttachment(headers, body, alternative ? "_alt." : "att.");
+        AddAttachment(headers, body, alternative ? "_alt." : "att.", delimited);
     }
 }
 
-void TmsCustomDecoder::AddAttachment(const TmsHeaders& part, const TLines& lines, const std::string& unnamedPrefix)
+void TmsCustomDecoder::AddAttachment(const TmsHeaders& part, const TLines& lines, const std::string& unnamedPrefix,
+                                     bool delimited)
 {
     std::string contentType = HeaderValue(part, "CONTENT-TYPE");
     std::string name = HeaderParameter(contentType, "name");
     if (name.empty()) name = HeaderParameter(HeaderValue(part, "CONTENT-DISPOSITION"), "filename");
+    std::string beginName;
+    std::string encoding = LowerCase(Trim(HeaderValue(part, "CONTENT-TRANSFER-ENCODING")));
+    std::string data = DecodeBody(encoding, contentType, lines, &beginName);
+    // Text ends where the delimiter's line end starts.
+    bool soft = !lines.empty() && !TrimRight(lines.back()).empty() && TrimRight(lines.back()).back() == '=';
+    if (delimited && (encoding == "quoted-printable" ? !soft : !IsUUEncoding(encoding) && !IsUUType(contentType) &&
+                                                                  encoding != "base64") &&
+        data.ends_with("\r\n"))
+        data.resize(data.size() - 2);
+    if (name.empty()) name = beginName;
     name = SafeFileName(DecodeEncodedWords(name));
     if (name.empty()) name = unnamedPrefix + std::to_string(message_.Attachments().Count());
-    std::string data = DecodeBody(LowerCase(Trim(HeaderValue(part, "CONTENT-TRANSFER-ENCODING"))), lines);
-    std::string type = LowerCase(FirstWord(contentType));
+    // A UU file inside is the attachment; its wrapper's type says nothing of it.
+    std::string type = IsUUType(contentType) ? "application/octet-stream" : LowerCase(FirstWord(contentType));
     if (type.empty()) type = "text/plain";
     TmsAttItem& item = message_.Attachments().Add();
     item.SetFileName(name);
@@ -277,9 +285,51 @@ void TmsCustomDecoder::SetBodyText(const TmsHeaders& part, const TLines& lines)
     std::string encoding = LowerCase(Trim(HeaderValue(part, "CONTENT-TRANSFER-ENCODING")));
     if (encoding == "quoted-printable") message_.SetCharSet(csISO8859);
     if (encoding == "quoted-printable" || encoding == "base64")
-        message_.SetBody(SplitCrLf(DecodeBody(encoding, lines)));
+        message_.SetBody(SplitCrLf(DecodeBody(encoding, {}, lines, nullptr)));
     else
         message_.SetBody(lines);
+}
+
+std::string TmsCustomDecoder::DecodeBody(const std::string& encoding, const std::string& type, const TLines& lines,
+                                         std::string* beginName)
+{
+    try {
+        if (encoding == "base64") {
+            // One stream: a group may run over a line break, and characters
+            // outside the alphabet are skipped, as RFC 2045 asks.
+            std::string data;
+            TBase64Stream stream;
+            for (const auto& line : lines) stream.Feed(line, data);
+            return data;
+        }
+        if (IsUUEncoding(encoding) || IsUUType(type)) return DecodeUULines(lines, beginName);
+        if (encoding == "quoted-printable") return QPDecodeLines(lines);
+    } catch (const ECodecError&) {
+        Fail(57111);
+    }
+    return JoinCrLf(lines);
+}
+
+std::string TmsCustomDecoder::DecodeUULines(const TLines& lines, std::string* beginName)
+{
+    // Text before a begin line is no data.
+    size_t from = 0;
+    while (from < lines.size() && !IsBeginLine(lines[from])) ++from;
+    if (from == lines.size()) from = 0;
+    std::string data;
+    for (size_t i = from; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (IsBeginLine(line)) {
+            if (beginName && beginName->empty()) *beginName = BeginLineFileName(line);
+            continue;
+        }
+        if (line == "`" || SameText(TrimRight(line), "end")) break;
+        if (line.empty()) continue;
+        size_t before = data.size();
+        UUDecodeLineTo(line, data);
+        Spend(data.size() - before);
+    }
+    return data;
 }
 
 void TmsCustomDecoder::Recover(const EMessageParserError& e)
@@ -310,7 +360,7 @@ void TmsMessage::LoadFromStream(std::istream& stream)
     while (stream.read(buffer, sizeof buffer) || stream.gcount() > 0) {
         text.append(buffer, static_cast<size_t>(stream.gcount()));
         if (text.size() > kMaxMessageSize)
-            throw EMessageParserError("The message is too large to be read (more than " +
+            throw EMessageTooLarge("The message is too large to be read (more than " +
                                       std::to_string(kMaxMessageSize >> 20) + " MB)");
     }
     if (stream.bad()) throw EInOutError("The message could not be read");

@@ -15,10 +15,20 @@ public:
     using Exception::Exception;
 };
 
-// The largest mail text LoadFromStream takes in; a larger one raises
-// EMessageParserError before anything is decoded, so a runaway scratch file
-// or a stream without end cannot exhaust memory.
+// Input or output past kMaxMessageSize: refused as a whole, never turned
+// into an error body with the input attached.
+class EMessageTooLarge : public EMessageParserError {
+public:
+    using EMessageParserError::EMessageParserError;
+};
+
+// The largest mail text LoadFromStream takes in, and the most it decodes out
+// of one (a UU line's count character can make a short line give 31 times
+// its size). Beyond either, EMessageTooLarge, so a runaway scratch file, a
+// stream without end or a crafted mail cannot exhaust memory.
 constexpr size_t kMaxMessageSize = size_t{128} << 20;
+// "The decoded data would be larger than 128 MB".
+std::string TooLargeOutputMessage();
 
 // Hands out the input one line at a time. Lines end at LF; the CRs before it
 // are not part of the line (so CR CR LF reads as CR LF), and a last line
@@ -55,8 +65,14 @@ std::string Unquote(const std::string& text);
 // by their bytes; an unfinished word is left as it stands.
 std::string DecodeEncodedWords(const std::string& value);
 // The value of parameter name ("name", "boundary") in a header value such as
-// 'text/plain; name="a b.txt"'; "" when absent.
+// 'text/plain; name="a b.txt"'; "" when absent. RFC 2231 forms are read too
+// and win over the plain one: name*=charset'lang'%XX..., and continuations
+// name*0=, name*1*= ... joined in order. Latin-1 text becomes UTF-8 (file
+// names on this system); other charsets keep their bytes.
 std::string HeaderParameter(const std::string& value, const std::string& name);
+// "1.0 (produced by X)" -> "1.0": comments and blanks removed, as a
+// MIME-Version value is compared.
+std::string WithoutComments(const std::string& value);
 
 // Reads a mail text into a message: the non-MIME path with its UU blocks, or
 // the MIME path for a message that declares "MIME-Version: 1.0". A parse
@@ -80,13 +96,23 @@ private:
     // first part that is not itself a group has been seen.
     void DecodeMultipart(const std::string& contentType, const std::vector<std::string>& lines, bool alternative,
                          bool& firstLeaf, int depth);
-    void AddAttachment(const TmsHeaders& part, const std::vector<std::string>& lines, const std::string& unnamedPrefix);
+    // delimited: a delimiter follows the part, and the last line end is its.
+    void AddAttachment(const TmsHeaders& part, const std::vector<std::string>& lines, const std::string& unnamedPrefix,
+                       bool delimited = false);
     void SetBodyText(const TmsHeaders& part, const std::vector<std::string>& lines);
+    // The bytes of a part's body by its transfer encoding (or a UU type);
+    // beginName gets the name of a UU begin line met on the way.
+    std::string DecodeBody(const std::string& encoding, const std::string& type, const std::vector<std::string>& lines,
+                           std::string* beginName);
+    std::string DecodeUULines(const std::vector<std::string>& lines, std::string* beginName);
+    // Counts decoded bytes against kMaxMessageSize.
+    void Spend(size_t bytes);
     void Recover(const EMessageParserError& e);
 
     TmsCustomMessage& message_;
     TLineStream input_;
     TmsHeaders headers_;
+    size_t decoded_ = 0;
 };
 
 class TmsMessageDecoder : public TmsCustomDecoder {

@@ -1,5 +1,6 @@
 // Reading header lines of a mail that came in: values, address lists,
 // parameters and encoded words.
+#include <algorithm>
 #include <cctype>
 
 #include "core/strutil.h"
@@ -169,19 +170,120 @@ void ParseAddress(const std::string& text, TmsMailAddress& address)
     address.SetAddress(Unquote(mail));
 }
 
+namespace {
+
+// %XX sequences of an RFC 2231 value replaced by their bytes.
+std::string PercentDecoded(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string Latin1ToUtf8(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string FromCharset(const std::string& charset, const std::string& bytes)
+{
+    std::string cs = LowerCase(charset);
+    if (cs == "iso-8859-1" || cs == "latin1" || cs == "latin-1" || cs == "iso8859-1") return Latin1ToUtf8(bytes);
+    return bytes;
+}
+
+std::string ParameterText(const std::string& raw)
+{
+    std::string v = Trim(raw);
+    if (!v.empty() && v[0] == '"') {
+        size_t close = v.find('"', 1);
+        return v.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    return v;
+}
+
+// One RFC 2231 piece: "name*", "name*N" or "name*N*" (section -1 for the
+// first form); false when key is another parameter.
+bool ExtendedKey(const std::string& key, const std::string& name, int& section, bool& encoded)
+{
+    if (key.size() <= name.size() || !StartsWithNoCase(key, name) || key[name.size()] != '*') return false;
+    std::string rest = key.substr(name.size() + 1);
+    encoded = rest.empty() || rest.back() == '*';
+    if (!rest.empty() && rest.back() == '*') rest.pop_back();
+    if (rest.empty()) {
+        section = -1;
+        return encoded;
+    }
+    if (rest.size() > 4 || rest.find_first_not_of("0123456789") != std::string::npos) return false;
+    section = std::stoi(rest);
+    return true;
+}
+
+} // namespace
+
 std::string HeaderParameter(const std::string& value, const std::string& name)
 {
     std::vector<std::string> pieces = SplitOutsideQuotes(value, ';');
+    std::string plain;
+    bool havePlain = false;
+    std::vector<std::pair<int, std::pair<bool, std::string>>> sections;
     for (size_t i = 1; i < pieces.size(); ++i) {
         const std::string& piece = pieces[i];
         size_t eq = piece.find('=');
-        if (eq == std::string::npos || !SameText(Trim(piece.substr(0, eq)), name)) continue;
-        std::string v = Trim(piece.substr(eq + 1));
-        if (!v.empty() && v[0] == '"') {
-            size_t close = v.find('"', 1);
-            return v.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        if (eq == std::string::npos) continue;
+        std::string key = Trim(piece.substr(0, eq));
+        int section = 0;
+        bool encoded = false;
+        if (SameText(key, name)) {
+            if (!havePlain) plain = ParameterText(piece.substr(eq + 1));
+            havePlain = true;
+        } else if (ExtendedKey(key, name, section, encoded)) {
+            sections.push_back({section, {encoded, ParameterText(piece.substr(eq + 1))}});
         }
-        return v;
     }
-    return {};
+    if (sections.empty()) return plain;
+    std::stable_sort(sections.begin(), sections.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    // The charset and language stand before the first section's text.
+    std::string charset, out;
+    for (size_t i = 0; i < sections.size(); ++i) {
+        auto [encoded, text] = sections[i].second;
+        if (encoded && i == 0) {
+            size_t q1 = text.find('\'');
+            size_t q2 = q1 == std::string::npos ? q1 : text.find('\'', q1 + 1);
+            if (q2 != std::string::npos) {
+                charset = text.substr(0, q1);
+                text = text.substr(q2 + 1);
+            }
+        }
+        out += encoded ? PercentDecoded(text) : text;
+    }
+    return FromCharset(charset, out);
+}
+
+std::string WithoutComments(const std::string& value)
+{
+    std::string out;
+    int depth = 0;
+    for (char c : value) {
+        if (c == '(') ++depth;
+        else if (c == ')' && depth > 0) --depth;
+        else if (depth == 0 && c != ' ' && c != '\t') out += c;
+    }
+    return out;
 }

@@ -6,6 +6,7 @@
 #include "mail/base64.h"
 #include "mail/filename.h"
 #include "mail/mailstrings.h"
+#include "mail/msstamp.h"
 #include "mail/qpcode.h"
 #include "mail/uucode.h"
 
@@ -16,8 +17,10 @@ constexpr size_t kFlushAt = 1 << 20;
 constexpr size_t kLabelWidth = 10;
 
 // Headers the writer makes itself; the message's own copies are dropped.
-const char* const kOwnHeaders[] = {"From", "To", "CC", "BCC", "Return-Receipt-To", "X-Priority", "Subject",
-                                   "Mime-Version", "Content-Type", "X-Encoding", "Content-Transfer-Encoding"};
+const char* const kOwnHeaders[] = {"From",         "To",           "CC",          "BCC",
+                                   "Return-Receipt-To", "X-Priority", "Subject",  "Mime-Version",
+                                   "Content-Type", "X-Encoding",   "Content-Transfer-Encoding", "Date",
+                                   "Message-ID"};
 
 // Splits every body item at its line breaks (CR LF, CR or LF).
 std::vector<std::string> PhysicalLines(const std::vector<std::string>& body)
@@ -305,6 +308,8 @@ void TmsMessageEncoder::WriteHeader()
     PutLine("From:     " + QuoteName(sender.Name()) + " <" + sender.Address() + ">");
     WriteAddresses("To", mail_.Recipients());
     WriteAddresses("CC", mail_.CC());
+    PutLine("Date: " + MailDate(std::time(nullptr)));
+    PutLine("Message-ID: " + NewMessageId(sender.Address()));
     if (mail_.ReturnReceipt()) PutLine("Return-Receipt-To: <" + sender.Address() + ">");
     if (mail_.Priority() == ptLow) PutLine("X-Priority: 5");
     if (mail_.Priority() == ptHigh) PutLine("X-Priority: 1");

@@ -132,13 +132,11 @@ int HexValue(char c)
 std::string QPDecodeLines(const std::vector<std::string>& lines)
 {
     std::string out;
-    size_t paragraph = 0;
     for (const std::string& raw : lines) {
         std::string_view line = raw;
         while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
         bool soft = !line.empty() && line.back() == '=';
         if (soft) line.remove_suffix(1);
-        size_t before = out.size();
         for (size_t i = 0; i < line.size(); ++i) {
             int hi = -1, lo = -1;
             if (line[i] == '=' && i + 2 < line.size()) {
@@ -152,10 +150,7 @@ std::string QPDecodeLines(const std::vector<std::string>& lines)
                 out.push_back(line[i]);
             }
         }
-        paragraph += out.size() - before;
-        if (paragraph >= kQPParagraphLimit) throw ECodecError("Paragraph is too large");
         if (soft) continue;
-        paragraph = 0;
         if (line.empty() || line.back() != '\x1A') out += "\r\n";
     }
     return out;

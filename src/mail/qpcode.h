@@ -26,7 +26,6 @@ std::vector<std::string> QPEncodeLines(std::string_view source);
 // hex digits become that byte; an "=" not followed by two hex digits stays as
 // it is. A line ending in "=" joins the next one without the "="; every other
 // line ends with CR LF unless its last character is code 26. Blanks and tabs
-// that a transport added at a line's end are dropped first. A joined
-// paragraph longer than kQPParagraphLimit - 1 bytes raises ECodecError
-// "Paragraph is too large".
+// that a transport added at a line's end are dropped first. A paragraph may
+// be of any length: the decoded text is as long as the input at most.
 std::string QPDecodeLines(const std::vector<std::string>& lines);

@@ -40,4 +40,13 @@ enum TSocketMessageId : int {
     smNotLoaded = 57011,
     smWinsockNotFound = 57012,
     smClosedBeforeReply = 57013,
+    // Beyond the basic dialogue: encryption, login and bounded replies.
+    smNoStartTls = 57014,
+    smTlsFailed = 57015,
+    smCertificateRefused = 57016,
+    smReplyTooLong = 57017,
+    smPlainLogin = 57018,
+    smNoLoginMethod = 57019,
+    smLoginRefused = 57020,
+    smNoLogin = 57021,
 };

@@ -8,6 +8,7 @@ list(APPEND TOLVAR_MAIL_MESSAGE_SOURCES
   msheaders.cpp
   msmsg.cpp
   mswriter.cpp
+  msstamp.cpp
   msheaderparse.cpp
   msdecoder.cpp
 )

@@ -18,3 +18,14 @@ void UUEncodeLines(std::string_view data, std::string& out);
 // 60 characters after the count are read. A line cut short (mail transports
 // strip trailing blanks) is completed with zero bits, so it still gives n bytes.
 std::string UUDecodeLine(std::string_view line);
+// The same, appended to out: joining the lines of a file costs no copy.
+void UUDecodeLineTo(std::string_view line, std::string& out);
+// A full line (count "M", at least 60 characters after it) appended to out;
+// false, with out unchanged, when a character is no UU character. The fast
+// path of joining a file's lines.
+bool UUDecodeFullLineTo(std::string_view line, std::string& out);
+// The count a data line announces (0 to 63), or -1 when its first character
+// is no UU character.
+int UULineCount(std::string_view line);
+// True when every character is a UU character (blank to back-quote).
+bool IsUUText(std::string_view text);

@@ -41,6 +41,7 @@ void BindCommon(TControl& model, QWidget* w)
 {
     // Named after its model, so tests and accessibility tools can find it.
     w->setObjectName(Q(model.Name()));
+    w->setProperty("tolvarControl", QVariant::fromValue(reinterpret_cast<quintptr>(&model)));
     OnModelChange(model, [&model, w] {
         w->setEnabled(model.Enabled());
         w->setVisible(model.Visible());
@@ -49,6 +50,12 @@ void BindCommon(TControl& model, QWidget* w)
     model.ViewFocus = [w] { w->setFocus(Qt::OtherFocusReason); };
 }
 } // namespace
+
+TControl* BoundControl(QWidget* w)
+{
+    QVariant v = w->property("tolvarControl");
+    return v.isValid() ? reinterpret_cast<TControl*>(v.value<quintptr>()) : nullptr;
+}
 
 void BindButton(TButton& model, QPushButton* button)
 {

@@ -28,6 +28,8 @@ void BindComboBox(TComboBox& model, QComboBox* combo);
 void BindListBox(TListBox& model, QListWidget* list, TPopupMenu* popup);
 void BindLabel(TLabel& model, QLabel* label);
 void BindPageControl(TPageControl& model, QTabWidget* tabs);
+// The control model a widget was bound to (nullptr for other widgets).
+TControl* BoundControl(QWidget* w);
 // A new widget bound to its model.
 QPushButton* MakeButton(TButton& model);
 QLabel* MakeLabel(TLabel& model, QWidget* buddy = nullptr);

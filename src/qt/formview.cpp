@@ -1,5 +1,6 @@
 #include "qt/formview.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -32,14 +33,20 @@ void TFormView::Sync()
     const TRect& r = form_.Bounds();
     if (r.width > 0 && r.height > 0 && (width() != r.width || height() != r.height)) resize(r.width, r.height);
     if (pos() != QPoint(r.left, r.top)) move(r.left, r.top);
-    if (form_.Visible() != isVisible()) {
-        if (form_.Visible()) {
-            if (isMinimized()) showNormal();
-            show();
+    if (!form_.Visible()) {
+        if (isVisible()) hide();
+    } else if (form_.Minimized()) {
+        if (!isVisible() || !isMinimized()) showMinimized();
+    } else if (!isVisible()) {
+        if (isMinimized()) showNormal();
+        show();
+        if (!testAttribute(Qt::WA_ShowWithoutActivating)) {
             raise();
             activateWindow();
-        } else {
-            hide();
+        } else if (QWidget* box = QApplication::activeModalWidget()) {
+            // A window that shows without the keyboard (progress) never
+            // covers the box the user is answering.
+            box->raise();
         }
     }
     if (modalLoop_ && (form_.ModalResult() != mrNone || !form_.Visible())) modalLoop_->quit();
@@ -81,25 +88,13 @@ void TFormView::reject()
 void TFormView::changeEvent(QEvent* e)
 {
     QDialog::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange && isMinimized() && form_.OnMinimize)
-        RunGuarded(form_, [this] { form_.OnMinimize(); });
+    if (e->type() != QEvent::WindowStateChange || syncing_ || !isVisible()) return;
+    bool minimized = isMinimized();
+    if (minimized == form_.Minimized()) return;
+    form_.SetMinimizedByUser(minimized);
+    if (minimized && form_.OnMinimize) RunGuarded(form_, [this] { form_.OnMinimize(); });
 }
 
-void TFormView::keyPressEvent(QKeyEvent* e)
-{
-    if (form_.OnKeyDown) {
-        unsigned shift = 0;
-        if (e->modifiers() & Qt::ShiftModifier) shift |= ssShift;
-        if (e->modifiers() & Qt::AltModifier) shift |= ssAlt;
-        if (e->modifiers() & Qt::ControlModifier) shift |= ssCtrl;
-        int key = e->key();
-        // Windows virtual-key codes: letters and main-row digits are their
-        // upper-case characters; keypad digits are 0x60 + digit.
-        if ((e->modifiers() & Qt::KeypadModifier) && key >= Qt::Key_0 && key <= Qt::Key_9) key = 0x60 + (key - Qt::Key_0);
-        RunGuarded(form_, [&] { form_.OnKeyDown(key, shift); });
-    }
-    QDialog::keyPressEvent(e);
-}
 
 void TFormView::showEvent(QShowEvent* e)
 {

@@ -20,7 +20,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void reject() override;
 

@@ -85,8 +85,22 @@ QWidget* TPropsView::MyDetailsPage()
     QLineEdit* smtp = MakeEdit(props_.txtSMTP);
     form->addRow(MakeLabel(props_.lblEmail, email), email);
     form->addRow(MakeLabel(props_.lblSMTP, smtp), smtp);
+
+    auto* login = new QGroupBox(QStringLiteral("Encryption and login (port 587: STARTTLS, port 465: SSL/TLS)"));
+    auto* loginForm = new QFormLayout(login);
+    QComboBox* security = MakeCombo(props_.cboSMTPSecurity);
+    QLineEdit* user = MakeEdit(props_.txtSMTPUser);
+    QLineEdit* command = MakeEdit(props_.txtSMTPPasswordCommand);
+    command->setPlaceholderText(QStringLiteral("e.g. pass show mail/smtp (empty: ask once per run)"));
+    loginForm->addRow(MakeLabel(props_.lblSMTPSecurity, security), security);
+    loginForm->addRow(MakeLabel(props_.lblSMTPUser, user), user);
+    loginForm->addRow(MakeLabel(props_.lblSMTPPasswordCommand, command), command);
+    loginForm->addRow(QString(), MakeCheck(props_.chkRememberPassword));
+    loginForm->addRow(QString(), MakeCheck(props_.chkPlainLogin));
+
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(group);
+    layout->addWidget(login);
     layout->addStretch();
     return page;
 }
@@ -162,6 +176,7 @@ QWidget* TPropsView::PreferencesPage()
     layout->addWidget(important);
     layout->addWidget(split);
     layout->addWidget(MakeCheck(props_.chkCaptureHttps));
+    layout->addWidget(MakeCheck(props_.chkAutostart));
     layout->addStretch();
     return page;
 }

@@ -1,12 +1,14 @@
 #include "qt/qtdesktop.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QClipboard>
 #include <QCursor>
 #include <QDeadlineTimer>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,13 +19,14 @@
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
+#include <QKeyEvent>
 #include <cstdlib>
 
 #include "core/deblog.h"
 #include "core/localroot.h"
 #include "qt/bind.h"
 #include "qt/formview.h"
+#include "qt/helpview.h"
 #include "qt/instance.h"
 #include "ui/application.h"
 
@@ -82,6 +85,9 @@ QtDesktop::QtDesktop()
 {
     gInstance = this;
     SetDesktop(this);
+    // The task bar shows this picture while the window is there (no tray).
+    QApplication::setWindowIcon(TrayPicture(true));
+    qApp->installEventFilter(this);
 }
 
 QtDesktop::~QtDesktop()
@@ -95,9 +101,28 @@ QtDesktop& QtDesktop::Instance() { return *gInstance; }
 void QtDesktop::RegisterView(TForm& form, TFormView* view) { views_[&form] = view; }
 void QtDesktop::UnregisterView(TForm& form) { views_.erase(&form); }
 
+namespace {
+// The modal window a box belongs above (the UUDecoder, the tips); the box
+// is then kept over it by the window manager as its transient.
+QWidget* BoxOwner()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    return dynamic_cast<TFormView*>(modal) ? modal : nullptr;
+}
+
+// Our own windows that stay on top (progress, wizard, tips) would cover a
+// box that does not.
+bool OwnWindowStaysOnTop()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) return true;
+    return false;
+}
+} // namespace
+
 int QtDesktop::MessageDlg(const TMessageBox& box)
 {
-    QMessageBox dlg;
+    QMessageBox dlg(BoxOwner());
     dlg.setWindowTitle(Q(MessageTitle(box.type)));
     if (box.showAccelChar) {
         dlg.setTextFormat(Qt::RichText);
@@ -113,16 +138,21 @@ int QtDesktop::MessageDlg(const TMessageBox& box)
     case TMsgDlgType::mtConfirmation: dlg.setIcon(QMessageBox::Question); break;
     case TMsgDlgType::mtCustom: dlg.setIcon(QMessageBox::NoIcon); break;
     }
-    if (box.topmost) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (box.topmost || OwnWindowStaysOnTop()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     std::map<QAbstractButton*, int> results;
     for (const auto& button : kButtons)
         if (box.buttons & button.flag) results[dlg.addButton(Q(button.text), button.role)] = button.result;
     QPushButton* help = (box.buttons & mbHelp) ? dlg.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole) : nullptr;
     for (;;) {
+        // Shown last, the box is the top window; it also takes the keyboard.
+        QTimer::singleShot(0, &dlg, [&dlg] {
+            dlg.raise();
+            dlg.activateWindow();
+        });
         dlg.exec();
         QAbstractButton* clicked = dlg.clickedButton();
         if (help && clicked == help) {
-            ShowHelp(box.helpContext);
+            OpenHelp(box.helpContext, true);
             continue;
         }
         auto it = results.find(clicked);
@@ -166,6 +196,7 @@ void QtDesktop::BringToFront(TForm& form)
 {
     auto it = views_.find(&form);
     if (it == views_.end()) return;
+    if (it->second->isMinimized()) it->second->showNormal();
     it->second->raise();
     it->second->activateWindow();
 }
@@ -199,12 +230,9 @@ bool QtDesktop::TrayAdd(const TTrayIconState& state)
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>();
         QObject::connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (!trayHandler_) return;
             QPoint c = QCursor::pos();
-            TTrayEvent e = r == QSystemTrayIcon::DoubleClick ? TTrayEvent::DblClick
-                           : r == QSystemTrayIcon::Context   ? TTrayEvent::RightClick
-                                                             : TTrayEvent::Click;
-            trayHandler_(e, {c.x(), c.y()});
+            for (TTrayEvent e : TrayEventsFor(r))
+                if (trayHandler_) trayHandler_(e, {c.x(), c.y()});
         });
     }
     ApplyTray(state);
@@ -227,6 +255,25 @@ bool QtDesktop::TrayDelete()
 }
 
 void QtDesktop::SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) { trayHandler_ = std::move(handler); }
+
+std::vector<TTrayEvent> QtDesktop::TrayEventsFor(int activationReason)
+{
+    switch (activationReason) {
+    case QSystemTrayIcon::Trigger: return {TTrayEvent::Click};
+    // The toolkit reports the first click of a double click as Trigger and
+    // the second only as DoubleClick.
+    case QSystemTrayIcon::DoubleClick: return {TTrayEvent::Click, TTrayEvent::DblClick};
+    case QSystemTrayIcon::Context: return {TTrayEvent::RightClick};
+    default: return {};
+    }
+}
+
+bool QtDesktop::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void QtDesktop::TrayMessage(const std::string& text)
+{
+    if (tray_) tray_->showMessage(QStringLiteral("Tolvar"), QString::fromUtf8(text.c_str()), QSystemTrayIcon::Information, 4000);
+}
 
 void QtDesktop::ShowPopupMenu(TPopupMenu& menu, TPoint at)
 {
@@ -267,12 +314,7 @@ void QtDesktop::HandleMessage() { QCoreApplication::processEvents(QEventLoop::Wa
 
 void QtDesktop::Beep() { QApplication::beep(); }
 
-void QtDesktop::ShowHelp(int helpContext)
-{
-    QUrl url = QUrl::fromLocalFile(Q(LocalRoot() + "help/index.html"));
-    url.setFragment(QStringLiteral("context-%1").arg(helpContext));
-    QDesktopServices::openUrl(url);
-}
+void QtDesktop::ShowHelp(int helpContext) { OpenHelp(helpContext, false); }
 
 TPoint QtDesktop::CursorPos()
 {
@@ -286,6 +328,14 @@ TSize QtDesktop::ScreenSize()
     if (!screen) return {1024, 768};
     QSize s = screen->geometry().size();
     return {s.width(), s.height()};
+}
+
+std::vector<std::string> QtDesktop::OpenFileNames(const std::string& title)
+{
+    std::vector<std::string> files;
+    for (const QString& file : QFileDialog::getOpenFileNames(QApplication::activeWindow(), Q(title)))
+        files.push_back(file.toStdString());
+    return files;
 }
 
 bool QtDesktop::StartProcess(const std::string& program, const std::vector<std::string>& args)
@@ -334,3 +384,71 @@ void QtDesktop::SetRequestHandler(std::function<std::string(const std::string& u
 }
 
 void QtDesktop::SetActivateHandler(std::function<void()> handler) { activateHandler_ = std::move(handler); }
+
+bool QtDesktop::AskPassword(const std::string& prompt, std::string& password)
+{
+    bool ok = false;
+    // Kept in memory only: the text goes straight to the caller.
+    QString text = QInputDialog::getText(nullptr, QStringLiteral("Tolvar"), Q(prompt), QLineEdit::Password,
+                                         QString(), &ok);
+    if (ok) password = S(text);
+    text.fill(QChar(0));
+    return ok;
+}
+
+namespace {
+// Windows virtual-key codes, which the windows' key handlers speak: letters
+// and main-row digits are their upper-case characters, keypad digits are
+// 0x60 + digit.
+int VirtualKey(const QKeyEvent& e)
+{
+    int key = e.key();
+    if ((e.modifiers() & Qt::KeypadModifier) && key >= Qt::Key_0 && key <= Qt::Key_9) return 0x60 + (key - Qt::Key_0);
+    return key;
+}
+
+unsigned ShiftState(Qt::KeyboardModifiers m)
+{
+    unsigned shift = 0;
+    if (m & Qt::ShiftModifier) shift |= ssShift;
+    if (m & Qt::AltModifier) shift |= ssAlt;
+    if (m & Qt::ControlModifier) shift |= ssCtrl;
+    return shift;
+}
+
+// The help context of the control with the keyboard, or of the nearest
+// control around it that has one; else the window's own.
+int ContextOf(QWidget* focus, TFormView& view)
+{
+    for (QWidget* w = focus; w && w != &view; w = w->parentWidget())
+        if (TControl* control = BoundControl(w); control && control->HelpContext() != 0) return control->HelpContext();
+    return view.Form().CurrentHelpContext();
+}
+} // namespace
+
+bool QtDesktop::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(watched);
+    // A key not taken by a control travels up to its parents, each passing
+    // here: act once, where it starts.
+    QWidget* focus = w->window()->focusWidget();
+    if (focus ? focus != w : !w->isWindow()) return false;
+    auto* view = dynamic_cast<TFormView*>(w->window());
+    if (!view) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+        int context = ContextOf(w, *view);
+        RunGuarded(view->Form(), [context] { OpenHelp(context, false); });
+        return true;
+    }
+    TForm& form = view->Form();
+    if (!form.OnKeyDown) return false;
+    unsigned shift = ShiftState(key->modifiers());
+    int vk = VirtualKey(*key);
+    // A key the window acted on goes no further: an edit field must not
+    // also type the digit. Others (AltGr arriving as Ctrl+Alt) still type.
+    bool handled = false;
+    RunGuarded(form, [&] { handled = form.OnKeyDown(vk, shift); });
+    return handled;
+}

@@ -37,6 +37,8 @@ public:
     bool TrayModify(const TTrayIconState& state) override;
     bool TrayDelete() override;
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) override;
+    bool TrayAvailable() override;
+    void TrayMessage(const std::string& text) override;
     void ShowPopupMenu(TPopupMenu& menu, TPoint at) override;
     void TimerChanged(TTimer& timer) override;
     void TimerDestroyed(TTimer& timer) override;
@@ -47,13 +49,25 @@ public:
     TPoint CursorPos() override;
     TSize ScreenSize() override;
     bool StartProcess(const std::string& program, const std::vector<std::string>& args) override;
+    std::vector<std::string> OpenFileNames(const std::string& title) override;
     void Terminate() override;
     bool Terminated() const override { return terminated_; }
     bool ClaimSingleInstance(const std::string& name) override;
     void ActivatePreviousInstance(const std::string& name) override;
     void SetActivateHandler(std::function<void()> handler) override;
+    bool AskPassword(const std::string& prompt, std::string& password) override;
     // Answers URLs handed over by `tolvar request` (qt/instance.h).
     void SetRequestHandler(std::function<std::string(const std::string& url)> handler);
+
+    // What the toolkit's tray activation means as the icon's clicks: a
+    // double click is a second click and then the double click; a middle
+    // click is nothing.
+    static std::vector<TTrayEvent> TrayEventsFor(int activationReason);
+
+protected:
+    // The application-wide key filter: the windows' Ctrl+Alt keys and F1,
+    // whatever control has the keyboard.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ApplyTray(const TTrayIconState& state);

@@ -1,53 +1,30 @@
 #include "replies/decode.h"
 
 #include <climits>
-#include <filesystem>
 
-#include "core/deblog.h"
 #include "core/fileutil.h"
 #include "core/localroot.h"
 #include "core/strutil.h"
+#include "mail/codecerror.h"
+#include "mail/filename.h"
+#include "mail/msdecoder.h"
+#include "replies/savedmail.h"
 #include "ui/desktop.h"
 
 namespace {
 
-// Mail programs here put LF (or CR CR LF) line ends on the clipboard; the
-// wizard's markers are written with CR LF.
-std::string WithCrLf(const std::string& text)
+// Only the text before the data can hold the mail's headers: the search
+// stops at the first begin line or full data line.
+bool IsDataStart(std::string_view line)
 {
-    std::string out;
-    out.reserve(text.size() + text.size() / 32);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            size_t j = i;
-            while (j < text.size() && text[j] == '\r') ++j;
-            if (j < text.size() && text[j] == '\n') {
-                out += "\r\n";
-                i = j;
-                continue;
-            }
-        } else if (text[i] == '\n') {
-            out += "\r\n";
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
+    return (line.size() >= 61 && line[0] == 'M') || StartsWithNoCase(line, "begin ");
 }
 
+std::string DecodedBoxText(const std::string& path) { return "Decoded\r\n\n" + path; }
 
-std::string JoinLines(const std::vector<std::string>& lines)
+std::string NotDecodedBoxText(const std::string& name, const std::string& why)
 {
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    return text;
-}
-
-// Lines the cleaning pass keeps as UU data whatever follows them.
-bool IsDataLine(const std::string& line)
-{
-    return (line.size() == 61 && line[0] == 'M') || line.starts_with("end") || line.starts_with("begin ") ||
-           line == "`" || line == " ";
+    return "Not decoded: " + name + "\r\n\n" + why;
 }
 
 } // namespace
@@ -55,7 +32,7 @@ bool IsDataLine(const std::string& line)
 std::string DecoderScratchFile() { return LocalRoot() + "uudecoder.tmp"; }
 std::string DownloadsFolder() { return LocalRoot() + "downloads"; }
 
-TfrmDecode::TfrmDecode(TmsMessage& message) : TForm("frmDecode"), message_(message)
+TfrmDecode::TfrmDecode() : TForm("frmDecode")
 {
     SetCaption("Tolvar - UUDecoder");
     SetBounds({0, 0, kWidth, kHeight});
@@ -64,6 +41,7 @@ TfrmDecode::TfrmDecode(TmsMessage& message) : TForm("frmDecode"), message_(messa
     btnCancel.SetCancel(true);
     btnNext.SetDefault(true);
     btnHelp.OnClick = [this] { btnHelpClick(); };
+    btnOpen.OnClick = [this] { btnOpenClick(); };
     btnNext.OnClick = [this] { btnNextClick(); };
     btnCancel.OnClick = [this] { btnCancelClick(); };
     PlaceFormOnScreen(*this, 0.5, 0.5);
@@ -78,9 +56,11 @@ TfrmDecode::~TfrmDecode()
 
 void TfrmDecode::FormCreate()
 {
+    // Older versions decoded through a scratch file; none may linger.
     DeleteFile(DecoderScratchFile());
     ExpectedPart = 1;
-    PartLines.clear();
+    Parts.clear();
+    total_ = 0;
     ShowExpectedPart();
 }
 
@@ -90,11 +70,17 @@ void TfrmDecode::btnCancelClick() { Close(); }
 
 std::string TfrmDecode::GetHeaderValue(const std::string& name, const std::string& text)
 {
-    std::string full = "\r\n" + text;
-    size_t at = LowerCase(full).find(LowerCase("\r\n" + name));
-    if (at == std::string::npos) return {};
-    std::string value = full.substr(at + 2 + name.size(), 1024);
-    return value.substr(0, value.find("\r\n"));
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (IsDataStart(line)) break;
+        if (StartsWithNoCase(line, name)) return std::string(line.substr(name.size(), 1024));
+        pos = end + 1;
+    }
+    return {};
 }
 
 int TfrmDecode::NumberBetween(const std::string& text, const std::string& opening, const std::string& closing)
@@ -108,7 +94,7 @@ int TfrmDecode::NumberBetween(const std::string& text, const std::string& openin
     return n > INT_MAX || n < INT_MIN ? 0 : static_cast<int>(n);
 }
 
-int TfrmDecode::CheckPartNumber(const std::string& subject)
+int TfrmDecode::PartNumberOf(const std::string& subject)
 {
     int n = 0;
     // The last form found wins: [n of m] over (part n of m) over (n/m).
@@ -116,6 +102,12 @@ int TfrmDecode::CheckPartNumber(const std::string& subject)
         int found = NumberBetween(subject, open, close);
         if (found > 0) n = found;
     }
+    return n > 0 ? n : ParsePartNumber(subject).number;
+}
+
+int TfrmDecode::CheckPartNumber(const std::string& subject)
+{
+    int n = PartNumberOf(subject);
     if (n == 0 || n == ExpectedPart) return mrOk;
     return MessageDlg("Expecting part " + std::to_string(ExpectedPart) + " but found:\r\n\n" + subject +
                           "\r\n\nThis is probably incorrect",
@@ -130,105 +122,161 @@ void TfrmDecode::ShowExpectedPart()
     Desk().ProcessMessages();
 }
 
+void TfrmDecode::btnOpenClick() { FormDropFiles(Desk().OpenFileNames("Open saved mails")); }
+
+void TfrmDecode::FormDropFiles(const std::vector<std::string>& paths)
+{
+    if (paths.empty()) return;
+    lblPart.SetCaption("Processing File");
+    TSavedMailDecoder decoder(DownloadsFolder());
+    for (const std::string& path : paths) decoder.AddPath(path);
+    std::vector<TDecodedFile> results = decoder.Finish();
+    if (results.empty()) MessageDlg("Error decoding attachment", TMsgDlgType::mtError, mbOK, 0);
+    for (const TDecodedFile& r : results) {
+        if (r.status == TUUStatus::Complete)
+            MessageDlg(DecodedBoxText(r.path), TMsgDlgType::mtInformation, mbOK, 0);
+        else
+            MessageDlg(NotDecodedBoxText(r.name, r.detail), TMsgDlgType::mtError, mbOK, 0);
+    }
+    lblPart.SetCaption("Part " + std::to_string(ExpectedPart));
+}
+
 void TfrmDecode::btnNextClick()
 {
-    const std::string clip = WithCrLf(Desk().ClipboardText());
-    if (CheckPartNumber(GetHeaderValue("Subject: ", clip)) == mrRetry) return;
+    const std::string clip = Desk().ClipboardText();
+    const std::string subject = GetHeaderValue("Subject: ", clip);
+    const int answer = CheckPartNumber(subject);
+    if (answer == mrRetry) return;
     try {
-        if (ExpectedPart == 1)
-            TakeFirstPart(clip);
-        else
-            TakeLaterPart(clip);
+        TakeClipboard(clip, subject, answer);
     } catch (...) {
-        // The joined parts are gone with the failure; asking for the next
-        // part of a join that no longer exists would only mislead.
-        PartLines.clear();
-        ExpectedPart = 1;
-        DeleteFile(DecoderScratchFile());
+        // The parts are gone with the failure; asking for the next part of a
+        // join that no longer exists would only mislead.
+        StartOver();
         ShowExpectedPart();
         throw;
     }
-    DeleteFile(DecoderScratchFile());
     ShowExpectedPart();
 }
 
-void TfrmDecode::TakeFirstPart(const std::string& clip)
+void TfrmDecode::TakeClipboard(const std::string& clip, const std::string& subject, int answer)
 {
-    const std::string lower = LowerCase(clip);
-    size_t begin = ("\n" + lower).find("\nbegin ");
-    bool complete = lower.find("`\r\nend") != std::string::npos || lower.find(" \r\nend") != std::string::npos;
-    if (begin == std::string::npos) {
-        MessageDlg("Bad first part", TMsgDlgType::mtError, mbCancel, 0);
+    // Ignored, a part named otherwise keeps its own number, so the one the
+    // wizard asked for can still be added after it.
+    const int named = PartNumberOf(subject);
+    const int number = answer == mrIgnore && named > 0 ? named : ExpectedPart;
+    std::vector<TUUPiece> pieces;
+    try {
+        pieces = ScanUUPieces(clip, subject);
+    } catch (const ECodecError& e) {
+        MessageDlg("Part " + std::to_string(number) + " could not be read\r\n\n" + e.what(), TMsgDlgType::mtError,
+                   mbOK, 0);
         return;
     }
-    // Some servers send a four-digit mode, which would shift the file name
-    // out of the place the decoder reads it from.
-    std::string text = clip.substr(begin);
-    for (std::string fixed; (fixed = ReplaceAll(text, "begin 0600 ", "begin 600 ")) != text;) text = fixed;
-    PartLines = SplitCrLf(Trim(text) + "\r\n");
-    if (complete) {
-        WriteAndDecode();
-        Close();
+    if (pieces.empty() || (number == 1 && pieces.front().beginLine.empty())) {
+        if (number == 1)
+            MessageDlg("Bad first part", TMsgDlgType::mtError, mbCancel, 0);
+        else
+            MessageDlg("Part " + std::to_string(number) + " holds no UUencoded data", TMsgDlgType::mtError, mbOK, 0);
         return;
     }
-    ExpectedPart = 2;
+    if (Parts.empty() && number == 1 && pieces.back().hasEnd) return DecodeWholeFiles(pieces);
+    if (TakePart(number, std::move(pieces), ParsePartNumber(subject).total)) JoinWhenComplete();
 }
 
-void TfrmDecode::TakeLaterPart(const std::string& clip)
+void TfrmDecode::DecodeWholeFiles(const std::vector<TUUPiece>& pieces)
 {
-    PartLines = SplitCrLf(JoinLines(PartLines) + Trim(clip) + "\r\n");
-    if (clip.find("\r\n`\r\nend") == std::string::npos && clip.find("\r\n \r\nend") == std::string::npos) {
-        ++ExpectedPart;
-        return;
+    lblPart.SetCaption("Processing File");
+    for (TUUFile& file : JoinPieces(pieces)) {
+        if (file.status == TUUStatus::Complete)
+            SaveFile(file);
+        else
+            MessageDlg(NotDecodedBoxText(file.name, file.reason), TMsgDlgType::mtError, mbOK, 0);
     }
-    lblPart.SetCaption("Joining and cleaning up parts");
-    CleanPartLines();
-    WriteAndDecode();
+    StartOver();
     Close();
 }
 
-void TfrmDecode::CleanPartLines()
+bool TfrmDecode::TakePart(int number, std::vector<TUUPiece> pieces, int total)
 {
-    // From the end, so that the line after each one is already cleaned; the
-    // begin line at the top is never looked at.
-    for (size_t i = PartLines.size(); i-- > 1;) {
-        const std::string& line = PartLines[i];
-        bool beforeTerminator = i + 1 < PartLines.size() && (PartLines[i + 1] == "`" || PartLines[i + 1] == " ");
-        if (IsDataLine(line) || beforeTerminator) continue;
-        LogDebug("NU:" + line);
-        PartLines.erase(PartLines.begin() + static_cast<std::ptrdiff_t>(i));
+    size_t size = 0;
+    for (const auto& [n, list] : Parts)
+        if (n != number)
+            for (const TUUPiece& p : list) size += p.data.size();
+    for (const TUUPiece& p : pieces) size += p.data.size();
+    // Refused as the parts come, not after the user copied all of them.
+    if (size > kMaxMessageSize) {
+        MessageDlg(NotDecodedBoxText("the file", TooLargeOutputMessage()), TMsgDlgType::mtError, mbOK, 0);
+        StartOver();
+        return false;
     }
+    const bool ends = pieces.back().hasEnd;
+    Parts[number] = std::move(pieces);
+    if (total > 0) {
+        total_ = total;
+        totalFromSubject_ = true;
+    } else if (ends && !totalFromSubject_) {
+        total_ = number;
+    }
+    ExpectedPart = 1;
+    while (Parts.count(ExpectedPart)) ++ExpectedPart;
+    return total_ > 0 && ExpectedPart > total_;
 }
 
-void TfrmDecode::WriteAndDecode()
+void TfrmDecode::JoinWhenComplete()
 {
-    PartLines.insert(PartLines.begin(), "");
-    PartLines.insert(PartLines.begin(), "PseudoHeader: x");
-    WriteFileString(DecoderScratchFile(), JoinLines(PartLines));
-    DecodeScratchFile();
+    lblPart.SetCaption("Joining and cleaning up parts");
+    TUUFile file;
+    file.numbered = totalFromSubject_;
+    for (int n = 1; n <= total_; ++n)
+        for (const TUUPiece& p : Parts[n]) file.parts.push_back(&p);
+    for (const TUUPiece* p : file.parts)
+        if (!p->beginLine.empty()) file.name = SafeFileName(UUBeginName(p->beginLine));
+    if (file.name.empty()) file.name = "att.0";
+    CheckParts(file);
+    if (file.status == TUUStatus::Complete) {
+        lblPart.SetCaption("Processing File");
+        if (SaveFile(file)) Close();
+        StartOver();
+        return;
+    }
+    if (file.status == TUUStatus::Incomplete && file.unplaced > 0 && !file.numbered) {
+        // The size line says parts are lacking: the last part moves up and
+        // the wizard asks for the ones before it.
+        auto last = Parts.extract(total_);
+        total_ += file.unplaced;
+        last.key() = total_;
+        Parts.insert(std::move(last));
+        ExpectedPart = 1;
+        while (Parts.count(ExpectedPart)) ++ExpectedPart;
+        MessageDlg("Part " + std::to_string(ExpectedPart) + " is missing\r\n\n" + file.reason +
+                       ".\r\n\nPlease copy part " + std::to_string(ExpectedPart) + " and press Next.",
+                   TMsgDlgType::mtWarning, mbOK, 0);
+        return;
+    }
+    MessageDlg(NotDecodedBoxText(file.name, file.reason), TMsgDlgType::mtError, mbOK, 0);
+    StartOver();
 }
 
-void TfrmDecode::DecodeScratchFile()
+bool TfrmDecode::SaveFile(const TUUFile& file)
 {
-    lblPart.SetCaption("Processing File");
-    // The message is the main window's, which also sends requests: nothing
-    // decoded may stay in it, whatever happens here.
+    std::vector<std::string_view> chunks;
+    for (const TUUPiece* p : file.parts) chunks.push_back(p->data);
     try {
-        message_.Clear();
-        message_.LoadFromFile(DecoderScratchFile());
-        DeleteFile(DecoderScratchFile());
-        PartLines.clear();
-        const int count = message_.Attachments().Count();
-        if (count == 0) MessageDlg("Error decoding attachment", TMsgDlgType::mtError, mbOK, 0);
-        if (count > 0) std::filesystem::create_directories(DownloadsFolder());
-        for (int i = 0; i < count; ++i) {
-            message_.SaveAttachment(i, DownloadsFolder());
-            MessageDlg("Decoded\r\n\n" + DownloadsFolder() + "/" + message_.Attachments().Items(i).FileName(),
-                       TMsgDlgType::mtInformation, mbOK, 0);
-        }
+        std::string path = SaveNewFile(DownloadsFolder(), file.name, chunks);
+        MessageDlg(DecodedBoxText(path), TMsgDlgType::mtInformation, mbOK, 0);
+        return true;
     } catch (...) {
-        message_.Clear();
+        // Nothing of a failed join stays behind to be mistaken for the next.
+        StartOver();
         throw;
     }
-    message_.Clear();
+}
+
+void TfrmDecode::StartOver()
+{
+    Parts.clear();
+    total_ = 0;
+    totalFromSubject_ = false;
+    ExpectedPart = 1;
 }

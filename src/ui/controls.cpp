@@ -132,8 +132,18 @@ void TForm::Close()
     Hide();
 }
 
+void TForm::Minimize()
+{
+    minimized_ = true;
+    if (Visible())
+        Changed();
+    else
+        Show();
+}
+
 void TForm::BringToFront()
 {
+    minimized_ = false;
     Show();
     if (HasDesktop()) Desk().BringToFront(*this);
 }

@@ -287,6 +287,12 @@ public:
 
     void Show() { SetVisible(true); }
     void Hide() { SetVisible(false); }
+    // Shown but minimised: a window kept in the task bar. BringToFront
+    // restores it.
+    void Minimize();
+    bool Minimized() const { return minimized_; }
+    // The user minimised or restored the window itself; the view says so.
+    void SetMinimizedByUser(bool v) { minimized_ = v; }
     // Runs a nested event loop until ModalResult is set or the form closes.
     int ShowModal();
     int ModalResult() const { return modalResult_; }
@@ -298,14 +304,20 @@ public:
     }
     // The close box or Alt+F4: asks OnCloseQuery, then hides.
     void Close();
-    // Brings the window to the front (it is shown first).
+    // Brings the window to the front (it is shown, and restored when
+    // minimised, first).
     void BringToFront();
+    // The help context F1 or a Help button opens when no control has one of
+    // its own.
+    virtual int CurrentHelpContext() const { return HelpContext(); }
 
     // Minimised by the user; the window decides what that means.
     TNotifyEvent OnMinimize;
     TNotifyEvent OnShow;
     std::function<bool()> OnCloseQuery;
-    std::function<void(int key, unsigned shift)> OnKeyDown;
+    // Sees every key pressed in the window first; true when it acted on the
+    // key, which then goes no further.
+    std::function<bool(int key, unsigned shift)> OnKeyDown;
 
     void SetModalLoopActive(bool v) { inModalLoop_ = v; }
     bool InModalLoop() const { return inModalLoop_; }
@@ -315,4 +327,5 @@ private:
     TRect bounds_;
     int modalResult_ = mrNone;
     bool inModalLoop_ = false;
+    bool minimized_ = false;
 };

@@ -78,6 +78,11 @@ public:
     virtual bool TrayModify(const TTrayIconState& state) = 0;
     virtual bool TrayDelete() = 0;
     virtual void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) = 0;
+    // Whether the desktop has a notification area now; trays come and go
+    // with the panel that holds them.
+    virtual bool TrayAvailable() = 0;
+    // A short balloon from the icon; the text is UTF-8.
+    virtual void TrayMessage(const std::string& text) = 0;
 
     virtual void ShowPopupMenu(TPopupMenu& menu, TPoint at) = 0;
 
@@ -91,10 +96,13 @@ public:
     virtual void HandleMessage() = 0;
 
     virtual void Beep() = 0;
+    // Opens the help at the context's section (0: the top of the page).
     virtual void ShowHelp(int helpContext) = 0;
     virtual TPoint CursorPos() = 0;
     virtual TSize ScreenSize() = 0;
     virtual bool StartProcess(const std::string& program, const std::vector<std::string>& args) = 0;
+    // The files the user picks in an open dialog; none when cancelled.
+    virtual std::vector<std::string> OpenFileNames(const std::string& title) = 0;
     // Ends the main loop; windows are destroyed as the program ends.
     virtual void Terminate() = 0;
     virtual bool Terminated() const = 0;
@@ -106,6 +114,15 @@ public:
     virtual void ActivatePreviousInstance(const std::string& name) = 0;
     // Called in the running copy when a later start asked it to come forward.
     virtual void SetActivateHandler(std::function<void()> handler) = 0;
+
+    // A modal box asking for a password (typed hidden); false when the user
+    // cancelled it. Without a window system there is no one to ask.
+    virtual bool AskPassword(const std::string& prompt, std::string& password)
+    {
+        (void)prompt;
+        (void)password;
+        return false;
+    }
 };
 
 Desktop& Desk();

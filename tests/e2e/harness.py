@@ -4,6 +4,7 @@ Every process started here is stopped by its process id, and every wait is
 bounded, so a failing program never hangs the test run.
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -69,6 +70,7 @@ class ProgramFolder:
     and runtime folders, as a user who copied the program would have."""
 
     def __init__(self, copy_data=True):
+        self.extra_env = {}
         self.tmp = tempfile.mkdtemp(prefix="tolvar-e2e-")
         self.root = os.path.join(self.tmp, "prog") + "/"
         os.makedirs(self.root)
@@ -100,7 +102,10 @@ class ProgramFolder:
         env = dict(os.environ)
         env.update({"DISPLAY": display, "XDG_CONFIG_HOME": self.config,
                     "XDG_RUNTIME_DIR": self.runtime, "QT_QPA_PLATFORM": "xcb",
-                    "LC_ALL": "C"})
+                    "LC_ALL": "C", "TOLVAR_HELP": "builtin"})
+        # No desktop bus: a tray is there only when a test starts one.
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env.update(self.extra_env)
         env.pop("WAYLAND_DISPLAY", None)
         return env
 
@@ -128,20 +133,46 @@ class ProgramFolder:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
+STAMP = {
+    b"Date": re.compile(rb"Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-3][0-9] "
+                        rb"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} "
+                        rb"[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [-+][0-9]{4}\r\n"),
+    b"Message-ID": re.compile(rb"Message-ID: <[0-9a-f]+\.[0-9a-f]+\.[0-9a-f]{16}@[A-Za-z0-9.-]+>\r\n"),
+}
+
+
+def without_stamp(mail):
+    """The mail without its Date: and Message-ID: lines, which differ from
+    mail to mail. Each must be in the header once and in its proper form; if
+    not, "!bad <name>" is added to the header so comparisons fail."""
+    head, sep, rest = mail.partition(b"\r\n\r\n")
+    head = b"\n" + head + b"\r\n"
+    for name, pattern in STAMP.items():
+        start = b"\n" + name + b": "
+        at = head.find(start)
+        match = pattern.match(head, at + 1) if at >= 0 and head.count(start) == 1 else None
+        if match:
+            head = head[:at + 1] + head[match.end():]
+        else:
+            head += b"!bad " + name + b"\r\n"
+    return head[1:-2] + sep + rest
+
+
 class SmtpSink:
     """Debian's aiosmtpd storing each mail in a folder (tests/support/smtpsink.py)."""
 
     SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "smtpsink.py")
 
-    def __init__(self, port=0):
+    def __init__(self, port=0, options=()):
         self.folder = tempfile.mkdtemp(prefix="tolvar-sink-")
         self.proc = None
+        self.options = list(options)
         self.start(port)
 
     def start(self, port=0):
         self.proc = subprocess.Popen(
             ["/usr/bin/python3", self.SCRIPT, "--host", "127.0.0.1", "--port", str(port),
-             "--folder", self.folder], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+             "--folder", self.folder] + self.options, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         line = b""
         deadline = time.monotonic() + 15
         import select
@@ -162,8 +193,17 @@ class SmtpSink:
         if self.proc and self.proc.stdout:
             self.proc.stdout.close()
 
+    def events(self):
+        """What the server saw: "MAIL addr", "AUTH user MECHANISM ok|refused"."""
+        try:
+            with open(os.path.join(self.folder, "events.log"), encoding="utf-8") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
     def mails(self):
-        """[(envelope dict, data bytes)] in order of arrival."""
+        """[(envelope dict, data bytes)] in order of arrival; the data without
+        its Date: and Message-ID: lines (see without_stamp)."""
         out = []
         for name in sorted(os.listdir(self.folder)):
             if not name.endswith(".env"):
@@ -178,7 +218,7 @@ class SmtpSink:
                     else:
                         env[key.lower()] = value
             with open(base + ".data", "rb") as f:
-                out.append((env, f.read()))
+                out.append((env, without_stamp(f.read())))
         return out
 
     def wait_mails(self, count, timeout=10):
@@ -188,6 +228,21 @@ class SmtpSink:
     def cleanup(self):
         self.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class Tray:
+    """A notification area on the display (Debian's trayer, a real XEmbed
+    tray), as a desktop panel would hold it."""
+
+    def __init__(self, display):
+        self.proc = subprocess.Popen(["trayer"], env=dict(os.environ, DISPLAY=display),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_until(lambda: xdotool(display, "search", "--class", "trayer").stdout.strip(), 10):
+            stop_process(self.proc)
+            raise RuntimeError("trayer did not start")
+
+    def stop(self):
+        stop_process(self.proc)
 
 
 def set_clipboard(display, text):

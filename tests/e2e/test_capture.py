@@ -1,7 +1,10 @@
 """The main use, end to end: a URL copied anywhere on the desktop (or typed
 into the General page) reaches a real SMTP server as the robot's request."""
 import os
+import shutil
 import signal
+import subprocess
+import tempfile
 import time
 import unittest
 
@@ -20,6 +23,9 @@ HEADER = ("From:      <me@example.org>\r\n"
 def request_mail(to, subject, body):
     # The client ends the data with an empty line before its final ".".
     return (HEADER.format(to=to, subject=subject) + body + "\r\n\r\n").encode("latin-1")
+
+
+SUPPORT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support")
 
 
 def saildocs_mail(url):
@@ -45,9 +51,9 @@ class Capture(DisplayTestCase):
         self.folder.cleanup()
         self.sink.cleanup()
 
-    def start(self, extra_general="", *args):
-        self.folder.write_settings(
-            "[General]\nEmail=me@example.org\n%s[Servers]\nSMTP=127.0.0.1:%d\n" % (extra_general, self.sink.port))
+    def start(self, extra_general="", *args, extra_servers=""):
+        self.folder.write_settings("[General]\nEmail=me@example.org\n%s[Servers]\nSMTP=127.0.0.1:%d\n%s" %
+                                   (extra_general, self.sink.port, extra_servers))
         proc = self.folder.start(self.x.display, *args)
         self.assertTrue(self.folder.wait_log("Loaded Server File"), self.folder.log())
         # Clipboard notices are joined right after the settings are read.
@@ -160,6 +166,33 @@ class Capture(DisplayTestCase):
         self.assertEqual(bodies, [saildocs_mail(url).split(b"\r\n\r\n", 1)[1]
                                   for url in ["http://host1/second.html", "http://host1/first.html"]])
         self.assertTrue(wait_until(lambda: open(queue, "rb").read() == b"", 10))
+
+    def test_starttls_and_login_with_a_password_command(self):
+        # A provider's way: STARTTLS, AUTH, a certificate checked against the
+        # trust store (here a throw-away authority given as SSL_CERT_FILE).
+        ca = tempfile.mkdtemp(prefix="tolvar-ca-")
+        self.addCleanup(shutil.rmtree, ca, True)
+        subprocess.run(["/usr/bin/python3", os.path.join(SUPPORT, "testca.py"), ca], check=True, timeout=60)
+        self.sink.cleanup()
+        self.sink = SmtpSink(options=["--tls", "starttls", "--cert", os.path.join(ca, "good.pem"),
+                                      "--key", os.path.join(ca, "good.key"), "--login", "me:s3cret"])
+        self.folder.extra_env["SSL_CERT_FILE"] = os.path.join(ca, "ca.pem")
+        proc = self.start(extra_servers="SMTPSecurity=STARTTLS\nSMTPUser=me\nSMTPPasswordCommand=echo s3cret\n")
+        self.copy("http://host1/secure.html")
+        mails = self.requests(1)
+        self.assertEqual(mails[0][1], saildocs_mail("http://host1/secure.html"))
+        self.assertIn("AUTH me PLAIN ok", self.sink.events())
+        # The password reaches neither log. SMTP.LOG is written as the
+        # program ends, which Installer.Flg asks of it at the next tick.
+        open(self.folder.path("Installer.Flg"), "w").close()
+        proc.wait(timeout=20)
+        with open(self.folder.path("SMTP.LOG"), "rb") as f:
+            transcript = f.read()
+        self.assertIn(b"AUTH PLAIN <hidden>\r\n", transcript)
+        self.assertIn(b"STARTTLS\r\n220", transcript)
+        for log in (transcript, self.folder.log().encode("latin-1")):
+            self.assertNotIn(b"s3cret", log)
+            self.assertNotIn(b"AG1lAHMzY3JldA", log)  # the AUTH PLAIN token
 
     def test_texts_that_are_not_urls_are_ignored(self):
         self.start()

@@ -3,7 +3,7 @@ import os
 import time
 import unittest
 
-from harness import DisplayTestCase, ProgramFolder
+from harness import DisplayTestCase, ProgramFolder, Tray, visible_windows, wait_until
 
 
 class Life(DisplayTestCase):
@@ -34,6 +34,30 @@ class Life(DisplayTestCase):
         self.assertNotIn("Cmd:again", self.folder.log())
         time.sleep(0.3)
         self.assertIsNone(first.poll())
+
+    def test_without_a_tray_the_window_shows_and_the_icon_comes_with_a_tray(self):
+        self.folder.start(self.x.display)
+        self.assertTrue(wait_until(lambda: visible_windows(self.x.display, "Tolvar"), 10), self.folder.log())
+        self.assertIn("No system tray", self.folder.log())
+        tray = Tray(self.x.display)
+        try:
+            self.assertTrue(self.folder.wait_log("System tray found: icon added", 10), self.folder.log())
+        finally:
+            tray.stop()
+        self.assertEqual(self.folder.log().count("No system tray"), 1, self.folder.log())
+
+    def test_second_start_brings_a_hidden_window_forward(self):
+        tray = Tray(self.x.display)
+        try:
+            self.folder.start(self.x.display)
+            self.assertTrue(self.folder.wait_log("Cmd:"))
+            time.sleep(1)
+            self.assertFalse(visible_windows(self.x.display, "Tolvar"), "hidden behind the tray icon")
+            second = self.folder.start(self.x.display, "/p")
+            second.wait(timeout=5)
+            self.assertTrue(wait_until(lambda: visible_windows(self.x.display, "Tolvar"), 3))
+        finally:
+            tray.stop()
 
     def test_restart_flag_lets_a_second_copy_run_and_is_removed(self):
         first = self.folder.start(self.x.display)

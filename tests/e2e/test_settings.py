@@ -4,7 +4,7 @@ import os
 import time
 import unittest
 
-from harness import DisplayTestCase, ProgramFolder, focus_window, visible_windows, wait_until, xdotool
+from harness import DisplayTestCase, ProgramFolder, Tray, focus_window, visible_windows, wait_until, xdotool
 
 
 class FirstStart(DisplayTestCase):
@@ -20,6 +20,9 @@ class FirstStart(DisplayTestCase):
             return f.read().decode("latin-1")
 
     def test_fresh_start_asks_for_the_address_and_ok_stores_everything(self):
+        # With a tray, Ok puts the window away behind the icon.
+        tray = Tray(self.x.display)
+        self.addCleanup(tray.stop)
         proc = self.folder.start(self.x.display)
         self.assertTrue(wait_until(lambda: visible_windows(self.x.display, "Error"), 15), self.folder.log())
         self.assertIn("Loaded Server File", self.folder.log())

@@ -221,8 +221,9 @@ void PlaySmtp(THostileConnection& c, const std::map<std::string, std::string>& r
             if (!Answer(c, ReplyFor(".", replies, "250 queued\r\n"))) return;
             continue;
         }
-        std::string usual = word == "QUIT" ? "221 bye\r\n" : word == "HELO" ? "250 hostile.test\r\n"
-                                                                               : "250 ok\r\n";
+        std::string usual = word == "QUIT"                    ? "221 bye\r\n"
+                            : word == "HELO" || word == "EHLO" ? "250 hostile.test\r\n"
+                                                               : "250 ok\r\n";
         if (!Answer(c, ReplyFor(command, replies, usual))) return;
         if (word == "QUIT") {
             c.WaitForClose();

@@ -90,7 +90,7 @@ private:
 
 // Plays a well-behaved SMTP server over the connection, except where replies
 // says otherwise. A key matches a client command exactly, or else its first
-// word ("HELO", "MAIL", "RCPT", "DATA", "QUIT"); "GREETING" is the greeting
+// word ("EHLO", "HELO", "MAIL", "RCPT", "DATA", "QUIT"); "GREETING" is the greeting
 // and "." the answer after the message data. The value is sent as it stands
 // (include the CR LF); kClose at its end closes the connection after sending
 // what comes before it (alone: instead of replying);

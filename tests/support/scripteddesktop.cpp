@@ -78,6 +78,7 @@ void ScriptedDesktop::CopyToClipboard(const std::string& text)
 
 bool ScriptedDesktop::TrayAdd(const TTrayIconState& state)
 {
+    if (!trayAvailable) return false;
     trayActive = true;
     tray = state;
     return true;

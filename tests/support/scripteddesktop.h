@@ -43,6 +43,9 @@ public:
     std::vector<std::vector<std::string>> processesStarted;
     bool terminated = false;
     bool trayActive = false;
+    // Whether a tray is there to take the icon; a test takes it away.
+    bool trayAvailable = true;
+    std::vector<std::string> trayMessages;
     TTrayIconState tray;
     bool watchingClipboard() const { return static_cast<bool>(clipboardWatcher_); }
     bool clipboardEmptied = false;
@@ -67,6 +70,8 @@ public:
     bool TrayModify(const TTrayIconState& state) override;
     bool TrayDelete() override;
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)> handler) override { trayHandler_ = std::move(handler); }
+    bool TrayAvailable() override { return trayAvailable; }
+    void TrayMessage(const std::string& text) override { trayMessages.push_back(text); }
     void ShowPopupMenu(TPopupMenu& menu, TPoint at) override;
     void TimerChanged(TTimer& timer) override;
     void TimerDestroyed(TTimer& timer) override;
@@ -77,6 +82,9 @@ public:
     TPoint CursorPos() override { return cursor; }
     TSize ScreenSize() override { return screen; }
     bool StartProcess(const std::string& program, const std::vector<std::string>& args) override;
+    // The open dialog answers with filesToOpen.
+    std::vector<std::string> OpenFileNames(const std::string&) override { return filesToOpen; }
+    std::vector<std::string> filesToOpen;
     void Terminate() override { terminated = true; }
     bool Terminated() const override { return terminated; }
     bool ClaimSingleInstance(const std::string&) override { return firstInstance; }

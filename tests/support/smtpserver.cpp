@@ -47,7 +47,7 @@ std::string ReadFirstLine(int fd, steady_clock::time_point deadline)
 }
 }  // namespace
 
-TSmtpServer::TSmtpServer(bool store, milliseconds startBound)
+TSmtpServer::TSmtpServer(bool store, milliseconds startBound, const std::vector<std::string>& options)
 {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) < 0) {
@@ -56,13 +56,16 @@ TSmtpServer::TSmtpServer(bool store, milliseconds startBound)
     }
     std::string script = TestSupportDir() + "/smtpsink.py";
     std::string folder = store ? folder_.Path() : "";
+    // Built before the fork: the child only execs.
+    std::vector<const char*> argv = {"python3", script.c_str(), "--host", "127.0.0.1", "--folder", folder.c_str()};
+    for (const auto& option : options) argv.push_back(option.c_str());
+    argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(out[1], STDOUT_FILENO);
         int null = ::open("/dev/null", O_RDONLY);
         if (null >= 0) ::dup2(null, STDIN_FILENO);
-        ::execl("/usr/bin/python3", "python3", script.c_str(), "--host", "127.0.0.1", "--folder",
-                folder.c_str(), static_cast<char*>(nullptr));
+        ::execv("/usr/bin/python3", const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
     ::close(out[1]);
@@ -141,4 +144,12 @@ std::vector<TSmtpServer::TMail> TSmtpServer::WaitForMails(size_t count, millisec
         if (mails.size() >= count || steady_clock::now() >= deadline) return mails;
         std::this_thread::sleep_for(milliseconds(10));
     }
+}
+
+std::vector<std::string> TSmtpServer::Events() const
+{
+    std::vector<std::string> events;
+    std::istringstream in(ReadWhole(folder_.File("events.log")));
+    for (std::string line; std::getline(in, line);) events.push_back(line);
+    return events;
 }

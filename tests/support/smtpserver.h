@@ -27,9 +27,11 @@ public:
         std::string data;             // the data as received, without "."
     };
 
-    // store = false keeps nothing (for benchmarks).
+    // store = false keeps nothing (for benchmarks); options go to
+    // smtpsink.py as they are ("--tls", "starttls", "--login", "u:p", ...).
     explicit TSmtpServer(bool store = true,
-                         std::chrono::milliseconds startBound = std::chrono::seconds(15));
+                         std::chrono::milliseconds startBound = std::chrono::seconds(15),
+                         const std::vector<std::string>& options = {});
     ~TSmtpServer();
     TSmtpServer(const TSmtpServer&) = delete;
     TSmtpServer& operator=(const TSmtpServer&) = delete;
@@ -46,6 +48,9 @@ public:
     // Waits (at most bound) until at least count mails are stored.
     std::vector<TMail> WaitForMails(size_t count,
                                     std::chrono::milliseconds bound = std::chrono::seconds(10)) const;
+
+    // The lines of events.log: "MAIL addr", "AUTH user MECHANISM ok|refused".
+    std::vector<std::string> Events() const;
 
     // Stops the server now (also done by the destructor).
     void Stop();

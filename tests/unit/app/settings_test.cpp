@@ -96,7 +96,9 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
     app.desk.ExpectDialog("A&ddress is empty");
     auto props = Start();
     props->txtEmail.SetText("me@example.org");
-    props->txtSMTP.SetText("smtp.example.org");
+    props->txtSMTP.SetText("smtp.example.org:587");
+    props->txtSMTPUser.SetText("me");
+    props->txtSMTPPasswordCommand.SetText("pass show smtp");
     props->optConfirm.SetItemIndex(0);
     props->optEnabled.SetItemIndex(1);
     props->chkNever.SetChecked(true);
@@ -128,7 +130,12 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
                      "ChunkSize=45\r\n"
                      "Chunks=1\r\n"
                      "[Servers]\r\n"
-                     "SMTP=smtp.example.org\r\n"
+                     "SMTP=smtp.example.org:587\r\n"
+                     "SMTPSecurity=STARTTLS\r\n"
+                     "SMTPUser=me\r\n"
+                     "SMTPPasswordCommand=pass show smtp\r\n"
+                     "SMTPRememberPassword=0\r\n"
+                     "SMTPPlainLogin=0\r\n"
                      "FTP=" + props->cboFTPservers.Text() + "\r\n"
                      "HTTPBinary=" + props->cboHTTPServersBinary.Text() + "\r\n"
                      "HTTPPages=" + props->cboHTTPServersPages.Text() + "\r\n");
@@ -143,7 +150,39 @@ TEST_F(Settings, OkWritesEveryKeyAndTheNextStartReadsThemBack)
     EXPECT_EQ(again->optBinaryFormat.ItemIndex(), 0);
     EXPECT_FALSE(again->chkNoSplit.Checked());
     EXPECT_EQ(again->medChunksize.Text(), "45");
+    EXPECT_EQ(again->cboSMTPSecurity.ItemIndex(), TfrmProps::secStartTLS);
+    EXPECT_EQ(again->txtSMTPUser.Text(), "me");
+    EXPECT_EQ(again->txtSMTPPasswordCommand.Text(), "pass show smtp");
+    EXPECT_FALSE(again->chkRememberPassword.Enabled());
     EXPECT_FALSE(again->chkCaptureHttps.Checked());
+}
+
+TEST_F(Settings, SecurityFollowsThePortUntilChosen)
+{
+    struct Case {
+        const char* stored;  // SMTPSecurity in the file, or nullptr
+        int picked;          // the user's pick before typing, or -1
+        const char* server;
+        int security;
+    } cases[] = {
+        {nullptr, -1, "smtp.example.org:587", TfrmProps::secStartTLS},
+        {nullptr, -1, "smtp.example.org:465", TfrmProps::secTLS},
+        {nullptr, -1, "smtp.example.org:25", TfrmProps::secNone},
+        {nullptr, TfrmProps::secNone, "smtp.example.org:587", TfrmProps::secNone},
+        {"TLS", -1, "smtp.example.org:587", TfrmProps::secTLS},
+        {"starttls", -1, "smtp.example.org", TfrmProps::secStartTLS},
+        {"bogus", -1, "smtp.example.org:465", TfrmProps::secNone},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.stored ? c.stored : "-") + " " + c.server);
+        std::string servers = "[Servers]\nSMTP=old.example.org\n";
+        if (c.stored) servers += "SMTPSecurity=" + std::string(c.stored) + "\n";
+        app.config.Write("tolvar/TOLVAR.INI", "[General]\nEmail=me@example.org\n" + servers);
+        auto props = Start();
+        if (c.picked >= 0) props->cboSMTPSecurity.UserSelect(c.picked);
+        props->txtSMTP.SetText(c.server);
+        EXPECT_EQ(props->cboSMTPSecurity.ItemIndex(), c.security);
+    }
 }
 
 TEST_F(Settings, SavingKeepsTheUsersOwnLines)
@@ -155,7 +194,7 @@ TEST_F(Settings, SavingKeepsTheUsersOwnLines)
     props->btnOk.Click();
     std::string ini = Ini();
     EXPECT_EQ(ini.rfind("; my settings\n[General]\nEmail=new@example.org\nTheme=dark\n", 0), 0u) << ini;
-    EXPECT_NE(ini.find("\n\n[Servers]\nSMTP=old.example.org\n; the end\nFTP="), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\n\n[Servers]\nSMTP=old.example.org\n; the end\nSMTPSecurity=None"), std::string::npos) << ini;
 }
 
 TEST_F(Settings, ChunkSizeMustBeANumberWhileFilesAreSplit)

@@ -27,6 +27,9 @@ TEST_F(Tray, LeftClickTogglesEnabledAndCancelBringsBackTheStoredChoice)
     app.desk.ClickTray(TTrayEvent::Click);
     EXPECT_EQ(props.optEnabled.ItemIndex(), 0);
     EXPECT_TRUE(app.desk.tray.bright);
+    // Each click says what it did.
+    EXPECT_EQ(app.desk.trayMessages,
+              (std::vector<std::string>{"Tolvar is off \xE2\x80\x94 copied URLs are ignored", "Tolvar is on"}));
     // Toggled by the tray only: Cancel restores what is stored.
     app.desk.ClickTray(TTrayEvent::Click);
     props.btnCancelClick();
@@ -86,4 +89,53 @@ TEST_F(Tray, DiagnosticKeysAskBeforeSwitching)
     EXPECT_TRUE(props.dispatcher.dontSendMode);
     props.OnKeyDown(0x41, ssCtrl);    // without Alt: nothing asked
     EXPECT_EQ(app.desk.PendingExpectations(), 0);
+}
+
+TEST_F(Tray, WithoutATrayTheWindowStaysReachable)
+{
+    app.desk.trayAvailable = false;
+    TfrmProps props({});
+    props.FormCreate();
+    EXPECT_TRUE(props.Visible()) << "shown at start instead of hidden";
+    props.btnOkClick();
+    EXPECT_TRUE(props.Visible() && props.Minimized()) << "Ok minimises to the task bar";
+    app.desk.AdvanceMs(6000);
+    EXPECT_FALSE(app.desk.trayActive);
+    // A tray appears: the icon is added at the next tick, and from then on
+    // the window hides behind it.
+    app.desk.trayAvailable = true;
+    app.desk.AdvanceMs(6000);
+    EXPECT_TRUE(app.desk.trayActive);
+    props.btnCancelClick();
+    EXPECT_FALSE(props.Visible());
+    // The tray goes away: the hidden window comes back to the task bar.
+    app.desk.trayAvailable = false;
+    app.desk.AdvanceMs(6000);
+    EXPECT_FALSE(app.desk.trayActive);
+    EXPECT_TRUE(props.Visible() && props.Minimized());
+    std::string log = app.root.Read("DebugLog.Txt");
+    int said = 0;
+    for (size_t at = log.find("No system tray"); at != std::string::npos; at = log.find("No system tray", at + 1)) ++said;
+    EXPECT_EQ(said, 2) << "once at start and once when the tray went, never at every tick\n" << log;
+    EXPECT_NE(log.find("System tray found: icon added"), std::string::npos);
+}
+
+TEST_F(Tray, ASecondStartBringsTheWindowForward)
+{
+    TfrmProps props({});
+    props.FormCreate();
+    struct Case {
+        const char* state;
+        std::function<void()> put;
+    } cases[] = {
+        {"hidden", [&] { props.Hide(); }},
+        {"minimised", [&] { props.Minimize(); }},
+        {"shown", [&] { props.Show(); }},
+    };
+    for (const auto& c : cases) {
+        c.put();
+        props.ComeForward();
+        EXPECT_TRUE(props.Visible()) << c.state;
+        EXPECT_FALSE(props.Minimized()) << c.state;
+    }
 }

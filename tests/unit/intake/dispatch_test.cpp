@@ -107,16 +107,33 @@ TEST_F(Dispatch, SuccessfulRequestLogsEveryStepAndEntersTheHistory)
 TEST_F(Dispatch, RefusedConnectionIsReportedWhileTheProgressWindowIsStillUp)
 {
     serverAddress = "127.0.0.1:1";   // nothing listens there
-    bool progressOpenDuringReport = false;
-    desk.OnDialog = [&](const TMessageBox&) { progressOpenDuringReport = dispatcher.Progress() != nullptr; };
-    desk.ExpectDialog("Error in Request Failed.0 with The last successful operation was <Openning>");
-    EXPECT_FALSE(dispatcher.SendRequest("http://host/"));
-    EXPECT_TRUE(progressOpenDuringReport);
-    EXPECT_EQ(desk.shown.back().helpContext, 9002);
-    EXPECT_TRUE(desk.shown.back().buttons & mbHelp);
-    EXPECT_EQ(dispatcher.Progress(), nullptr);
-    EXPECT_EQ(lstHistory.Items().Count(), 0);
-    EXPECT_FALSE(dispatcher.SendInProgress());
+    dispatcher.WillBeQueued = [this](const std::string& url) { return lists.WillBeQueued(url); };
+    struct Case {
+        bool never;
+        const char* queued;  // already in the queue (a queue pass)
+        const char* outcome;
+    } cases[] = {
+        {false, "", "queued."},
+        {true, "", "not queued."},
+        {true, "HTTP://host/", "queued."},
+    };
+    for (const auto& c : cases) {
+        chkNever.SetChecked(c.never);
+        lstQueue.Items().Clear();
+        if (*c.queued) lstQueue.Items().Add(c.queued);
+        bool progressOpenDuringReport = false;
+        desk.OnDialog = [&](const TMessageBox&) { progressOpenDuringReport = dispatcher.Progress() != nullptr; };
+        desk.ExpectDialog("Error in Request Failed.0 with The last successful operation was <Openning>\n"
+                          "Connection refused by 127.0.0.1:1; the request was " + std::string(c.outcome));
+        EXPECT_FALSE(dispatcher.SendRequest("http://host/"));
+        EXPECT_EQ(desk.PendingExpectations(), 0);
+        EXPECT_TRUE(progressOpenDuringReport);
+        EXPECT_EQ(desk.shown.back().helpContext, 9002);
+        EXPECT_TRUE(desk.shown.back().buttons & mbHelp);
+        EXPECT_EQ(dispatcher.Progress(), nullptr);
+        EXPECT_EQ(lstHistory.Items().Count(), 0);
+        EXPECT_FALSE(dispatcher.SendInProgress());
+    }
 }
 
 TEST_F(Dispatch, HangUpAfterTheDataIsAFailureNotASend)

@@ -26,18 +26,19 @@ TEST(TfrmProgress, PlacementKeepsClearOfTheEdges)
     }
 }
 
-TEST(TfrmProgress, CaptionShowsTheEndOfTheUrl)
+TEST(TfrmProgress, CaptionShowsTheHostAndCutsTheMiddle)
 {
-    std::string url100 = "http://host/" + std::string(88, 'a');
-    url100.replace(url100.size() - 29, 29, "bbbbbbbbbbbbbbbbbbbbbbbbbbbb9");
     struct Case {
         std::string url, caption;
     } cases[] = {
-        {"http://a/b", "...http://a/b"},
-        {std::string(29, 'x'), "..." + std::string(29, 'x')},
-        {url100, "...bbbbbbbbbbbbbbbbbbbbbbbbbbbb9"},
+        {"http://a/b", "a/b"},
+        {"news:comp.lang.c", "news:comp.lang.c"},
+        {"ftp://" + std::string(32, 'x'), std::string(32, 'x')},
+        {"http://www.example.com/" + std::string(60, 'p') + "/setup-1.2.zip",
+         "www.example.com.../setup-1.2.zip"},
+        {"http://" + std::string(33, 'h'), std::string(15, 'h') + "..." + std::string(14, 'h')},
     };
-    for (const auto& c : cases) EXPECT_EQ(TfrmProgress::ProgressCaption(c.url), c.caption);
+    for (const auto& c : cases) EXPECT_EQ(TfrmProgress::ProgressCaption(c.url), c.caption) << c.url;
 }
 
 TEST(ShowTransientMessage, ClosesAfterTwoSecondsThenRecordsRequesting)

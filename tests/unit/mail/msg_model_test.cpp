@@ -196,8 +196,7 @@ TEST(TempFileStream, PrivateUniqueReadableAndAlwaysDeleted)
         m.Body() = {"x"};
         m.SaveToStream(a);
         std::string text = SaveText(m);
-        EXPECT_EQ(a.Size(), static_cast<int64_t>(text.size()));
-        EXPECT_EQ(a.ReadAll(), text);
+        EXPECT_EQ(WithoutStamp(a.ReadAll()), text);
         a.Rewind();
         char head[5] = {};
         a.read(head, 5);

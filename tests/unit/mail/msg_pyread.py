@@ -46,6 +46,7 @@ def uu_blocks(text):
 
 
 def main():
+    sys.stdout.reconfigure(encoding="utf-8", errors="surrogateescape")
     with open(sys.argv[1], "rb") as f:
         message = email.message_from_bytes(unstuff(f.read()))
     if message.get("Mime-Version") is None:

@@ -4,13 +4,15 @@
 #include <vector>
 
 #include "mail/msmsg.h"
+#include "support/mailstamp.h"
 
-// Saves the message the way the SMTP client does and returns the text.
+// Saves the message the way the SMTP client does and returns the text
+// without its Date: and Message-ID: lines (checked, see WithoutStamp).
 inline std::string SaveText(TmsMessage& message)
 {
     std::ostringstream out;
     message.SaveToStream(out);
-    return out.str();
+    return WithoutStamp(out.str());
 }
 
 inline std::string CrLf(const std::vector<std::string>& lines)

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "mail/codecerror.h"
+#include "mail/msstamp.h"
 #include "mail/mswriter.h"
 #include "mail/qpcode.h"
 #include "msg_testing.h"
@@ -305,7 +306,7 @@ TEST(MessageWriter, WritesFromTheStreamStart)
     m.SaveToStream(out);
     std::string first = out.str();
     m.SaveToStream(out);
-    EXPECT_EQ(out.str(), first);
+    EXPECT_EQ(WithoutStamp(out.str()), WithoutStamp(first));
     EXPECT_EQ(first.substr(0, 5), "From:");
 }
 
@@ -321,4 +322,41 @@ TEST(MessageWriter, FailuresAreRaised)
     std::ostringstream broken;
     broken.setstate(std::ios::badbit);
     EXPECT_THROW(m.SaveToStream(broken), EInOutError);
+}
+
+TEST(MessageStamp, DateInLocalTimeWithOffsetAndUniqueIdsOfTheSendersDomain)
+{
+    struct Case {
+        const char* tz;
+        std::time_t when;
+        const char* date;
+    } cases[] = {
+        {"UTC0", 1796713397, "Tue, 08 Dec 2026 07:03:17 +0000"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1796713397, "Tue, 08 Dec 2026 08:03:17 +0100"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1782948600, "Thu, 02 Jul 2026 01:30:00 +0200"},
+        {"<-0330>3:30", 1782948600, "Wed, 01 Jul 2026 20:00:00 -0330"},
+    };
+    std::string saved = getenv("TZ") ? getenv("TZ") : "";
+    bool had = getenv("TZ") != nullptr;
+    for (const auto& c : cases) {
+        setenv("TZ", c.tz, 1);
+        tzset();
+        EXPECT_EQ(MailDate(c.when), c.date) << c.tz;
+    }
+    had ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    tzset();
+
+    std::pair<std::string, std::string> senders[] = {
+        {"me@example.org", "example.org"},
+        {"nobody", "localhost"},
+        {"me@ex ample.org\r\nBcc: x", "example.orgBccx"},  // nothing can bend the header
+    };
+    std::set<std::string> ids;
+    for (const auto& [sender, domain] : senders) {
+        std::string id = NewMessageId(sender);
+        EXPECT_TRUE(std::regex_match(id, std::regex("<[0-9a-f]+\\.[0-9a-f]+\\.[0-9a-f]{16}@" + domain + ">"))) << id;
+        ids.insert(id);
+        ids.insert(NewMessageId(sender));
+    }
+    EXPECT_EQ(ids.size(), 6u);
 }

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "core/fileutil.h"
 #include "mail/mailbase.h"
 #include "mail/pollpump.h"
 #include "mail/sockerrors.h"
@@ -256,6 +257,34 @@ TEST_F(SocketStream, StreamGoesRawInChunksWithRoundedProgress)
     EXPECT_EQ(progress[40], "Progress 100");
     EXPECT_EQ(progress[41], "Progress 0");
     EXPECT_EQ(probe.Transcript(), (std::vector<std::string>{"Suppressing the message body", "", "."}));
+}
+
+TEST_F(SocketLines, TranscriptKeepsItsLastMegabyteAndSaysWhatItDropped)
+{
+    const std::string line(98, 'x');  // 100 bytes a line in the file
+    const int count = 15000;          // 1.5 MB in all
+    THostileServer server([&](THostileConnection& c, int) {
+        std::string all;
+        for (int i = 0; i < count; ++i) all += line + "\r\n";
+        c.Send(all + "last\r\n");
+        c.WaitForClose();
+    });
+    TTempDir folder;
+    {
+        TProbe probe;
+        probe.SetServer(server.Address());
+        probe.SetLogFileName(folder.File("SMTP.LOG"));
+        probe.Connect();
+        for (int i = 0; i <= count; ++i) probe.ReadLine();
+        EXPECT_GT(probe.TranscriptDropped(), 0u);
+        probe.CloseSocket();
+    }
+    std::string log = ReadFileString(folder.File("SMTP.LOG"));
+    EXPECT_LE(log.size(), TagSocket::kMaxTranscriptBytes + 100);
+    EXPECT_GT(log.size(), TagSocket::kMaxTranscriptBytes / 2);
+    EXPECT_EQ(log.rfind("(", 0), 0u);
+    EXPECT_NE(log.find(" earlier lines dropped: the log keeps the last 1024 KiB)\r\n" + line), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 6), "last\r\n");
 }
 
 }  // namespace
