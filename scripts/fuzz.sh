@@ -24,8 +24,11 @@ targets=("$@")
 #   catalogue     the server catalogue loads in linear time (request)
 #   uu-cap        UU decoding output is capped (message)
 fixed=(
+  reply-bound
+  reply-cancel
   encoded-word
   catalogue
+  uu-cap
 )
 export TOLVAR_FUZZ_FIXED="${fixed[*]}"
 

@@ -62,6 +62,9 @@ public:
     bool TrayAdd(const TTrayIconState&) override { return true; }
     bool TrayModify(const TTrayIconState&) override { return true; }
     bool TrayDelete() override { return true; }
+    bool TrayAvailable() override { return false; }
+    void TrayMessage(const std::string&) override {}
+    std::vector<std::string> OpenFileNames(const std::string&) override { return {}; }
     void SetTrayHandler(std::function<void(TTrayEvent, TPoint)>) override {}
     void ShowPopupMenu(TPopupMenu&, TPoint) override {}
     void TimerChanged(TTimer&) override {}
