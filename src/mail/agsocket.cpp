@@ -446,6 +446,8 @@ void TagSocket::WriteStream(std::istream& stream)
         bool last = count < kChunkSize;
         Arm();
         if (count > 0) {
+            // A Cancel as the DATA reply came in has closed the socket.
+            if (cancelled_) RaiseCancel();
             if (!Connected()) RaiseByCode(smNotConnected);
             SendAll(std::string(buffer, count), true);
         }
