@@ -337,6 +337,9 @@ std::string TagSocket::ReadLine()
             if (n > 0) {
                 reachedLoop = true;
                 TakeReceived(buffer, static_cast<size_t>(n));
+                // A server that streams faster than we read never lets the
+                // wait below run: the time-out is checked here as well.
+                CheckTimeOut();
                 continue;
             }
             if (n == 0) {
