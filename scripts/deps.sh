@@ -10,6 +10,9 @@ packages=(
   xvfb xclip xdotool x11-utils xauth
   trayer
   python3 python3-aiosmtpd msmtp procps
+  clang
+  libfuzzer-14-dev
+  libclang-rt-14-dev
   libssl-dev
   libsecret-1-dev
   openssl

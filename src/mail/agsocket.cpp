@@ -286,19 +286,26 @@ void TagSocket::ConnectSocket()
 
 void TagSocket::TakeReceived(const char* data, size_t length)
 {
-    if (dropping_) {
-        const void* lf = std::memchr(data, '\n', length);
-        if (!lf) return;
-        dropping_ = false;
-        length -= static_cast<const char*>(lf) - data;
-        data = static_cast<const char*>(lf);
-    }
-    inbox_.append(data, length);
+    // Line by line: a line whose end comes in the same read as its overflow
+    // must be cut as well.
     auto lastLf = inbox_.rfind('\n');
-    size_t start = lastLf == std::string::npos ? 0 : lastLf + 1;
-    if (inbox_.size() - start > kMaxLineLength) {
-        inbox_.resize(start + kMaxLineLength);
-        dropping_ = true;
+    size_t lineStart = lastLf == std::string::npos ? 0 : lastLf + 1;
+    while (length > 0) {
+        const auto* lf = static_cast<const char*>(std::memchr(data, '\n', length));
+        size_t piece = lf ? static_cast<size_t>(lf - data) + 1 : length;
+        if (!dropping_) {
+            size_t room = kMaxLineLength - (inbox_.size() - lineStart);
+            size_t text = lf ? piece - 1 : piece;
+            dropping_ = text > room;
+            inbox_.append(data, dropping_ ? room : text);
+        }
+        if (lf) {
+            inbox_ += '\n';
+            dropping_ = false;
+            lineStart = inbox_.size();
+        }
+        data += piece;
+        length -= piece;
     }
 }
 
@@ -330,6 +337,9 @@ std::string TagSocket::ReadLine()
             if (n > 0) {
                 reachedLoop = true;
                 TakeReceived(buffer, static_cast<size_t>(n));
+                // A server that streams faster than we read never lets the
+                // wait below run: the time-out is checked here as well.
+                CheckTimeOut();
                 continue;
             }
             if (n == 0) {
@@ -439,6 +449,8 @@ void TagSocket::WriteStream(std::istream& stream)
         bool last = count < kChunkSize;
         Arm();
         if (count > 0) {
+            // A Cancel as the DATA reply came in has closed the socket.
+            if (cancelled_) RaiseCancel();
             if (!Connected()) RaiseByCode(smNotConnected);
             SendAll(std::string(buffer, count), true);
         }

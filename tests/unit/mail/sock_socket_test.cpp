@@ -138,6 +138,8 @@ TEST_F(SocketLines, LinesArriveWholeWhateverThePacketsAndLineEnds)
         c.Send("bare\nmany\r\r\r\n\r\n");
         c.SendInPieces("250-" + longLine + "\r\n", 1500, 5ms);
         c.SendInPieces(overLong + "\r\nafter\r\n", 20000, 5ms);
+        // At once: the read that overflows the line also holds its end.
+        c.Send(overLong + "\r\nwhole\r\n");
         c.WaitForClose();
     });
     TProbe probe;
@@ -146,6 +148,7 @@ TEST_F(SocketLines, LinesArriveWholeWhateverThePacketsAndLineEnds)
     const std::vector<std::string> expected = {
         "250 split over packets", "bare", "many", "", "250-" + longLine,
         overLong.substr(0, TagSocket::kMaxLineLength), "after",
+        overLong.substr(0, TagSocket::kMaxLineLength), "whole",
     };
     for (const auto& line : expected) EXPECT_EQ(probe.ReadLine(), line);
     EXPECT_EQ(probe.checked, expected);
