@@ -1,6 +1,7 @@
 #include "requests/compose.h"
 
 #include "core/deblog.h"
+#include "core/exception.h"
 #include "core/fileutil.h"
 #include "core/localroot.h"
 #include "core/strutil.h"
@@ -65,18 +66,34 @@ std::string FillBinaryTemplate(const std::string& text, const std::string& url, 
     return out;
 }
 
+// Catalogues arrive in update mails: a template name must not reach a file
+// outside the program folder, whose text would be mailed to a robot.
+std::string ReadTemplateFile(const std::string& name)
+{
+    bool escapes = !name.empty() && (name[0] == '/' || name[0] == '\\');
+    size_t from = 0;
+    while (!escapes && from <= name.size()) {
+        size_t to = name.find_first_of("/\\", from);
+        if (to == std::string::npos) to = name.size();
+        escapes = name.compare(from, to - from, "..") == 0;
+        from = to + 1;
+    }
+    if (escapes) throw EInOutError("Template file outside the program folder: " + name);
+    return ReadFileString(LocalRoot() + name);
+}
+
 std::string BinaryBody(const std::string& url, const std::string& server)
 {
     std::string verbSplit = ReadServerKey(server, "verbSplit");
     if (Prefs().binaryTemplate.empty()) return Prefs().binaryVerb + " " + url;
-    std::string text = ReadFileString(LocalRoot() + Prefs().binaryTemplate);
+    std::string text = ReadTemplateFile(Prefs().binaryTemplate);
     return FillBinaryTemplate(text, url, SplitText(verbSplit));
 }
 
 std::string PageBody(const std::string& url)
 {
     if (Prefs().pageTemplate.empty()) return Prefs().pageVerb + url;
-    return ReplaceAll(ReadFileString(LocalRoot() + Prefs().pageTemplate), kUrlMarker, url);
+    return ReplaceAll(ReadTemplateFile(Prefs().pageTemplate), kUrlMarker, url);
 }
 } // namespace
 

@@ -325,6 +325,19 @@ TEST_F(Compose, PageTemplatesTakeOnlyTheUrl)
     }
 }
 
+TEST_F(Compose, TemplatesOutsideTheProgramFolderAreNeverRead)
+{
+    for (const char* name : {"../outside.tpl", "/etc/hostname", "sub/../../outside.tpl", "..\\outside.tpl"}) {
+        SCOPED_TRACE(name);
+        Prefs().pageTemplate = name;
+        Prefs().binaryTemplate = name;
+        for (const char* url : {"http://host1/index.html", "http://host1/kit.zip"}) {
+            TmsMessage message;
+            EXPECT_THROW(Prepare(url, message), EInOutError) << url;
+        }
+    }
+}
+
 TEST_F(Compose, RequestMailAsWritten)
 {
     root.Write("bin.tpl", "ENCODING MIME\r\n\xFD\r\nGETBIN \xFE\r\nEND\r\n");
