@@ -43,7 +43,9 @@ limits=(-timeout=10 -rss_limit_mb=2048)
 replay_limits=(-timeout=30 -rss_limit_mb=2048)
 mkdir -p build-fuzz/artifacts
 status=0
+failed=0
 for t in "${targets[@]}"; do
+  bad=0
   exe=build-fuzz/${t}_fuzz
   dict=()
   [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
@@ -64,18 +66,25 @@ for t in "${targets[@]}"; do
     echo "== $t: replaying ${#replay[@]} regression input(s)"
     "$exe" "${replay_limits[@]}" "${replay[@]}" >"build-fuzz/$t-regressions.log" 2>&1 || {
       tail -n 40 "build-fuzz/$t-regressions.log"
-      status=1
+      bad=1
     }
   fi
-  [ "$seconds" -gt 0 ] || continue
-  echo "== $t: fuzzing for ${seconds}s"
-  mkdir -p build-fuzz/corpus/"$t"
-  if ! "$exe" "${limits[@]}" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-      -artifact_prefix="build-fuzz/artifacts/$t-" "build-fuzz/corpus/$t" "tests/fuzz/corpus/$t" \
-      >"build-fuzz/$t.log" 2>&1; then
-    tail -n 60 "build-fuzz/$t.log"
+  if [ "$seconds" -gt 0 ]; then
+    echo "== $t: fuzzing for ${seconds}s"
+    mkdir -p build-fuzz/corpus/"$t"
+    if ! "$exe" "${limits[@]}" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="build-fuzz/artifacts/$t-" "build-fuzz/corpus/$t" "tests/fuzz/corpus/$t" \
+        >"build-fuzz/$t.log" 2>&1; then
+      tail -n 60 "build-fuzz/$t.log"
+      bad=1
+    fi
+    grep -E "^#[0-9]+.*(DONE|pulse)" "build-fuzz/$t.log" | tail -n 1 || true
+  fi
+  if [ $bad -ne 0 ]; then
+    failed=$((failed + 1))
     status=1
   fi
-  grep -E "^#[0-9]+.*(DONE|pulse)" "build-fuzz/$t.log" | tail -n 1 || true
 done
+# One closing count, so a reader of the run sees what the targets came to.
+echo "fuzz: $(( ${#targets[@]} - failed )) passed, $failed failed"
 exit $status
