@@ -429,7 +429,7 @@ void TagSocket::WriteSecretLine(const std::string& line, const std::string& show
     if (OnLineSent) OnLineSent(*this, shown);
 }
 
-void TagSocket::WriteStream(std::istream& stream)
+void TagSocket::WriteStream(std::istream& stream, const std::vector<std::string>& tailLines)
 {
     // A file just written may still hold output in its buffer.
     if (stream.rdbuf()) stream.rdbuf()->pubsync();
@@ -439,6 +439,10 @@ void TagSocket::WriteStream(std::istream& stream)
     stream.seekg(0);
     if (size < 0) size = 0;
     AddToTranscript("Suppressing the message body");
+    // The tail goes with the last chunk: one write (one TLS record) less per
+    // line, and the server gets the end of the data at once.
+    std::string tail;
+    for (const auto& line : tailLines) tail += line + "\r\n";
 
     long long position = 0;
     for (;;) {
@@ -447,12 +451,14 @@ void TagSocket::WriteStream(std::istream& stream)
         auto count = static_cast<size_t>(stream.gcount());
         position += static_cast<long long>(count);
         bool last = count < kChunkSize;
+        std::string chunk(buffer, count);
+        if (last) chunk += tail;
         Arm();
-        if (count > 0) {
+        if (!chunk.empty()) {
             // A Cancel as the DATA reply came in has closed the socket.
             if (cancelled_) RaiseCancel();
             if (!Connected()) RaiseByCode(smNotConnected);
-            SendAll(std::string(buffer, count), true);
+            SendAll(chunk, true);
         }
         Disarm();
         if (OnProgress) OnProgress(*this, Percentage(position, size));
@@ -462,6 +468,10 @@ void TagSocket::WriteStream(std::istream& stream)
     if (timedOut_) RaiseTimeOut();
     if (cancelled_) RaiseCancel();
     if (OnProgress) OnProgress(*this, 0);
+    for (const auto& line : tailLines) {
+        AddToTranscript(line);
+        if (OnLineSent) OnLineSent(*this, line);
+    }
 }
 
 void TagSocket::AddToTranscript(const std::string& line)

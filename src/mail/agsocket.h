@@ -79,8 +79,10 @@ public:
     // for lines that carry a password.
     void WriteSecretLine(const std::string& line, const std::string& shown);
     // Sends the stream's bytes raw from its start, in 2047-byte chunks, with
-    // OnProgress after each (percentage sent) and once more with 0.
-    void WriteStream(std::istream& stream);
+    // OnProgress after each (percentage sent) and once more with 0. The
+    // tailLines follow the last chunk in the same write, each with CR LF,
+    // and reach the transcript and OnLineSent as lines of their own.
+    void WriteStream(std::istream& stream, const std::vector<std::string>& tailLines = {});
 
     // Clears the flags of an earlier connection.
     virtual void ResetState();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <sstream>
 
 #include "core/flagguard.h"
@@ -234,10 +235,10 @@ void TmsSMTP::SendMail()
     if (!mailMessage_) RaiseByCode(kMailMessageRequired);
     mailMessage_->CheckMessage();
 
-    TTempFileStream stream;
+    std::optional<TTempFileStream> stream(std::in_place);
     if (OnPrepare) OnPrepare(*this);
-    mailMessage_->SaveToStream(stream);
-    stream.Rewind();
+    mailMessage_->SaveToStream(*stream);
+    stream->Rewind();
     if (OnSending) OnSending(*this);
 
     const std::string& sender = mailMessage_->Sender().Address();
@@ -246,9 +247,10 @@ void TmsSMTP::SendMail()
         for (int i = 0; i < list->Count(); ++i) Command("RCPT TO:<" + list->Items(i).Address() + ">");
     Command("DATA");
 
-    WriteStream(stream);
-    WriteLine("");
-    WriteLine(".");
+    WriteStream(*stream, {"", "."});
+    // Deleting the file takes a while on a journalling file system: it is
+    // done while the server takes in the data, not after its answer.
+    stream.reset();
     ReadReply();
     // Only a 2xx answer to the final "." means the server took the mail; a
     // 354 there (accepted by CheckReply for DATA) is no such answer.

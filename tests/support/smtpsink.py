@@ -12,7 +12,8 @@ implicit speaks TLS from the first byte. --login USER:PASSWORD asks for a
 login (only over TLS, as providers do); --no-plain offers AUTH LOGIN alone.
 events.log in the folder gets a line per MAIL FROM ("MAIL addr") and per
 login ("AUTH user ok" or "AUTH user refused"), so tests can tell what the
-server saw even when no mail was stored.
+server saw even when no mail was stored. --inject LINE sends LINE in plain
+text right behind the "220" to STARTTLS, as an attacker on the path would.
 """
 import argparse
 import asyncio
@@ -63,6 +64,19 @@ class Store:
         return "250 OK"
 
 
+class InjectingSMTP(SMTP):
+    """Puts a line behind the STARTTLS go-ahead, in the same write."""
+
+    def __init__(self, *args, inject, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.inject = inject
+
+    async def push(self, status):
+        if status == "220 Ready to start TLS":
+            status += "\r\n" + self.inject
+        await super().push(status)
+
+
 async def main():
     # Refused handshakes and logins are what the tests provoke; their
     # tracebacks would only bury the tests' own output.
@@ -77,6 +91,7 @@ async def main():
     parser.add_argument("--tls", choices=["none", "starttls", "implicit"], default="none")
     parser.add_argument("--login", default="", help="USER:PASSWORD the server asks for")
     parser.add_argument("--no-plain", action="store_true")
+    parser.add_argument("--inject", default="")
     args = parser.parse_args()
 
     context = None
@@ -103,7 +118,8 @@ async def main():
         if args.no_plain:
             options["auth_exclude_mechanism"] = ["PLAIN"]
     server = await loop.create_server(
-        lambda: SMTP(store, **options), host=args.host, port=args.port,
+        lambda: InjectingSMTP(store, inject=args.inject, **options) if args.inject else SMTP(store, **options),
+        host=args.host, port=args.port,
         ssl=context if args.tls == "implicit" else None)
     print(server.sockets[0].getsockname()[1], flush=True)
     await stop.wait()

@@ -227,6 +227,19 @@ TEST_F(SmtpDialogue, EndlessRepliesEndAtTheTimeOutOrTheirBoundAndCancelIsHeardBe
     }
 }
 
+TEST_F(SmtpDialogue, CancelAsTheDataGoAheadArrivesSendsNoData)
+{
+    THostileServer server([&](THostileConnection& conn, int) { PlaySmtp(conn, {}); });
+    smtp.SetServer(server.Address());
+    smtp.OnLineReceived = [](TagSocket& s, const std::string& line) {
+        if (line.rfind("354", 0) == 0) s.Cancel();
+    };
+    EXPECT_EQ(ErrorOf([&] { smtp.Send(); }), "Operation has been canceled");
+    EXPECT_FALSE(smtp.Connected());
+    ASSERT_TRUE(server.WaitForFinished(1));
+    EXPECT_EQ(server.Data(), std::vector<std::string>{""});
+}
+
 TEST_F(SmtpDialogue, TlsHandshakeEndsAtTheTimeOutOnCancelOrWithTheReason)
 {
     using namespace std::chrono;

@@ -70,6 +70,10 @@ TEST_F(SmtpTls, EncryptedLoginsDeliverAndFailuresNameTheirCause)
     const Case cases[] = {
         {"STARTTLS and AUTH PLAIN", "starttls", "good", login, ssStartTLS, "s3cret", "",
          {"AUTH me PLAIN ok", "MAIL user@example.org"}},
+        // Plain bytes behind the go-ahead are no answer to the EHLO over TLS
+        // (whose AUTH the login needs).
+        {"plain reply injected after STARTTLS", "starttls", "good", {"--login", "me:s3cret", "--inject", "250 injected"},
+         ssStartTLS, "s3cret", "", {"AUTH me PLAIN ok", "MAIL user@example.org"}},
         {"TLS on connect and AUTH LOGIN", "implicit", "good", {"--login", "me:s3cret", "--no-plain"}, ssTLS, "s3cret",
          "", {"AUTH me LOGIN ok", "MAIL user@example.org"}},
         {"STARTTLS not offered", "none", "", login, ssStartTLS, "s3cret", "The server does not offer STARTTLS", {}},
