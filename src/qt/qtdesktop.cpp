@@ -387,12 +387,23 @@ void QtDesktop::SetActivateHandler(std::function<void()> handler) { activateHand
 
 bool QtDesktop::AskPassword(const std::string& prompt, std::string& password)
 {
-    bool ok = false;
+    // Asked during a send, while the progress window stays on top: the box
+    // goes above it and takes the keyboard, as the message boxes do.
+    QInputDialog dlg(BoxOwner());
+    dlg.setWindowTitle(QStringLiteral("Tolvar"));
+    dlg.setLabelText(Q(prompt));
+    dlg.setTextEchoMode(QLineEdit::Password);
+    if (OwnWindowStaysOnTop()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QTimer::singleShot(0, &dlg, [&dlg] {
+        dlg.raise();
+        dlg.activateWindow();
+    });
+    bool ok = dlg.exec() == QDialog::Accepted;
     // Kept in memory only: the text goes straight to the caller.
-    QString text = QInputDialog::getText(nullptr, QStringLiteral("Tolvar"), Q(prompt), QLineEdit::Password,
-                                         QString(), &ok);
+    QString text = dlg.textValue();
     if (ok) password = S(text);
     text.fill(QChar(0));
+    dlg.setTextValue(QString());
     return ok;
 }
 

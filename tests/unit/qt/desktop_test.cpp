@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -161,6 +162,35 @@ TEST(Boxes, AreAboveTheProgressWindowAndTheModalWindowAndTakeTheKeyboard)
     EXPECT_TRUE(seen.onTop);
     EXPECT_TRUE(seen.active);
     EXPECT_EQ(seen.owner, &view);
+}
+
+TEST(Boxes, PasswordBoxHidesTheTextGoesAboveTheProgressWindowAndCancelGivesNothing)
+{
+    TTempRoot root;
+    QtDesktop desk;
+    RegisterQtViews();
+    TfrmProgress progress;
+    progress.Show();
+    for (bool accept : {true, false}) {
+        SCOPED_TRACE(accept ? "OK" : "Cancel");
+        BoxSeen seen;
+        QLineEdit::EchoMode echo = QLineEdit::Normal;
+        QTimer::singleShot(100, [&] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen.onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+            seen.active = QApplication::activeWindow() == box;
+            echo = box->textEchoMode();
+            box->setTextValue("s3cret");
+            accept ? box->accept() : box->reject();
+        });
+        std::string password = "earlier";
+        EXPECT_EQ(desk.AskPassword("Password for me at smtp.example.org", password), accept);
+        EXPECT_EQ(password, accept ? "s3cret" : "earlier");
+        EXPECT_EQ(echo, QLineEdit::Password);
+        EXPECT_TRUE(seen.onTop);
+        EXPECT_TRUE(seen.active);
+    }
 }
 
 namespace {
