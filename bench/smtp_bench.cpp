@@ -174,18 +174,19 @@ for i in range(count + 2):
 )";
 
 // The two clients take turns in rounds, so that a change in the machine's
-// load during the run weighs on both alike: ours sends a round's mails
-// (after a few to warm up), then one smtplib process sends as many (its
-// first two warm up; it prints one time per line). The medians of each.
+// load during the run weighs on both alike: ours sends a round's mails, then
+// one smtplib process sends as many (it prints one time per line). Each
+// starts a round with two untimed mails, as the other has just run. The
+// medians of each.
 constexpr int kRounds = 5;
 
 std::pair<double, double> TakeTurns(int mails, const std::function<void()>& sendOurs,
                                     const std::vector<std::string>& smtplibArgv)
 {
-    for (int i = 0; i < 5; ++i) sendOurs();
     std::vector<double> ours, theirs;
     int perRound = std::max(1, mails / kRounds);
     for (int round = 0; round < kRounds; ++round) {
+        for (int i = 0; i < 2; ++i) sendOurs();
         for (int i = 0; i < perRound; ++i) {
             auto t = TClock::now();
             sendOurs();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 #include <sstream>
 
 #include "core/flagguard.h"
@@ -235,10 +234,10 @@ void TmsSMTP::SendMail()
     if (!mailMessage_) RaiseByCode(kMailMessageRequired);
     mailMessage_->CheckMessage();
 
-    std::optional<TTempFileStream> stream(std::in_place);
+    TTempFileStream stream;
     if (OnPrepare) OnPrepare(*this);
-    mailMessage_->SaveToStream(*stream);
-    stream->Rewind();
+    mailMessage_->SaveToStream(stream);
+    stream.Rewind();
     if (OnSending) OnSending(*this);
 
     const std::string& sender = mailMessage_->Sender().Address();
@@ -247,10 +246,7 @@ void TmsSMTP::SendMail()
         for (int i = 0; i < list->Count(); ++i) Command("RCPT TO:<" + list->Items(i).Address() + ">");
     Command("DATA");
 
-    WriteStream(*stream, {"", "."});
-    // Deleting the file takes a while on a journalling file system: it is
-    // done while the server takes in the data, not after its answer.
-    stream.reset();
+    WriteStream(stream, {"", "."});
     ReadReply();
     // Only a 2xx answer to the final "." means the server took the mail; a
     // 354 there (accepted by CheckReply for DATA) is no such answer.

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -46,22 +47,81 @@ void Resolve(const std::string& host, int& error, uint32_t& address)
 }
 }  // namespace
 
+namespace {
+using TJob = std::shared_ptr<THostLookup::TShared>;
+
+void Finish(const TJob& job, const std::string& host)
+{
+    int error = 0;
+    uint32_t address = 0;
+    Resolve(host, error, address);
+    std::lock_guard<std::mutex> guard(job->lock);
+    job->error = error;
+    job->address = address;
+    job->done = true;
+    char wake = 1;
+    ssize_t written = ::write(job->pipe[1], &wake, 1);
+    (void)written;  // the pipe is empty, so one byte always fits
+}
+
+// A thread made and ended for every send cost more than the look-up itself
+// (a name from /etc/hosts). One worker stays for the next look-up; one that
+// finds it busy (a slow name server) gets a thread of its own, so no look-up
+// ever waits behind another.
+class TLookupWorker {
+public:
+    // False when the worker is busy.
+    bool Take(const TJob& job, const std::string& host)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (job_) return false;
+        if (!started_) {
+            std::thread([this] { Run(); }).detach();
+            started_ = true;
+        }
+        job_ = job;
+        host_ = host;
+        wake_.notify_one();
+        return true;
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        for (;;) {
+            wake_.wait(guard, [this] { return job_ != nullptr; });
+            TJob job = job_;
+            std::string host = host_;
+            guard.unlock();
+            Finish(job, host);
+            job.reset();
+            guard.lock();
+            job_.reset();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    TJob job_;
+    std::string host_;
+    bool started_ = false;
+};
+
+TLookupWorker& Worker()
+{
+    // Never destroyed: the detached worker may still wait on it at exit.
+    static auto* worker = new TLookupWorker;
+    return *worker;
+}
+}  // namespace
+
 THostLookup::THostLookup(const std::string& host) : shared_(std::make_shared<TShared>())
 {
     if (::pipe2(shared_->pipe, O_CLOEXEC | O_NONBLOCK) < 0)
         throw std::system_error(errno, std::generic_category(), "pipe2");
-    std::thread([shared = shared_, host] {
-        int error = 0;
-        uint32_t address = 0;
-        Resolve(host, error, address);
-        std::lock_guard<std::mutex> guard(shared->lock);
-        shared->error = error;
-        shared->address = address;
-        shared->done = true;
-        char wake = 1;
-        ssize_t written = ::write(shared->pipe[1], &wake, 1);
-        (void)written;  // the pipe is empty, so one byte always fits
-    }).detach();
+    if (Worker().Take(shared_, host)) return;
+    std::thread([shared = shared_, host] { Finish(shared, host); }).detach();
 }
 
 THostLookup::~THostLookup() = default;

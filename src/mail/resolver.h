@@ -23,7 +23,8 @@ public:
     int Error() const;
     uint32_t Address() const;
 
-private:
     struct TShared;
+
+private:
     std::shared_ptr<TShared> shared_;
 };

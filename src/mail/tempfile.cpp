@@ -25,7 +25,10 @@ std::string MakeTempFile()
 
 TTempFileStream::TTempFileStream() : path_(MakeTempFile())
 {
-    open(path_, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+    // mkstemp made it empty. Opening it with truncation would make ext4 (its
+    // auto_da_alloc) start writing it to disk at close, for a file deleted
+    // right after: ~0.3 ms per mail sent.
+    open(path_, std::ios::in | std::ios::out | std::ios::binary);
     if (!is_open()) {
         int err = errno;
         ::unlink(path_.c_str());
