@@ -194,7 +194,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             error = e.what();
         }
         if (cancelled && !failedFirst && CancelOnAcceptedLine(script) && FindingFixed("reply-cancel"))
-            FUZZ_CHECK(cancelReported || mailSent || error == cancelLine, "a cancel was reported as another error");
+            // (An error text ends at a NUL the server put in its line.)
+            FUZZ_CHECK(cancelReported || mailSent || error == cancelLine.substr(0, cancelLine.find('\0')),
+                       "a cancel was reported as another error");
     }
     server.join();
     if (script.endless) FUZZ_CHECK(served < kEndlessCap, "the client kept reading a reply without end");
