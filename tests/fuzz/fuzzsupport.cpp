@@ -90,6 +90,16 @@ std::vector<std::string> SplitInput(std::string_view input, std::string_view sep
     }
 }
 
+TFuzzDesktop& FuzzDesktop()
+{
+    static TFuzzDesktop& desk = *[] {
+        static TFuzzDesktop d;
+        SetDesktop(&d);
+        return &d;
+    }();
+    return desk;
+}
+
 int TFuzzDesktop::MessageDlg(const TMessageBox& box)
 {
     ++boxes;

@@ -85,3 +85,7 @@ public:
 private:
     bool terminated_ = false;
 };
+
+// The desktop of the targets that raise boxes or use the clipboard,
+// installed on first use.
+TFuzzDesktop& FuzzDesktop();

@@ -51,8 +51,7 @@ void RunUpdate(const std::vector<std::string>& parts)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0) return 0;
-    static TFuzzDesktop desk;
-    SetDesktop(&desk);
+    TFuzzDesktop& desk = FuzzDesktop();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::string& program = Sandbox().program;
     std::vector<std::string> parts = SplitInput(input.substr(1), std::string_view("\0", 1));

@@ -52,8 +52,7 @@ void CheckRequestText(const std::string& text, std::string_view input)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0) return 0;
-    static TFuzzDesktop desk;
-    SetDesktop(&desk);
+    FuzzDesktop();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const unsigned options = data[0];
     std::string_view rest = input.substr(1);
