@@ -45,9 +45,7 @@ void Resolve(const std::string& host, int& error, uint32_t& address)
     address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
     ::freeaddrinfo(found);
 }
-}  // namespace
 
-namespace {
 using TJob = std::shared_ptr<THostLookup::TShared>;
 
 void Finish(const TJob& job, const std::string& host)

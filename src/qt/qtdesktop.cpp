@@ -118,6 +118,18 @@ bool OwnWindowStaysOnTop()
         if (w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) return true;
     return false;
 }
+
+// A box goes above the program's windows that stay on top (or above all
+// when asked) and, shown last, is the top window and takes the keyboard.
+int ExecInFront(QDialog& dlg, bool topmost = false)
+{
+    if (topmost || OwnWindowStaysOnTop()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QTimer::singleShot(0, &dlg, [&dlg] {
+        dlg.raise();
+        dlg.activateWindow();
+    });
+    return dlg.exec();
+}
 } // namespace
 
 int QtDesktop::MessageDlg(const TMessageBox& box)
@@ -138,18 +150,12 @@ int QtDesktop::MessageDlg(const TMessageBox& box)
     case TMsgDlgType::mtConfirmation: dlg.setIcon(QMessageBox::Question); break;
     case TMsgDlgType::mtCustom: dlg.setIcon(QMessageBox::NoIcon); break;
     }
-    if (box.topmost || OwnWindowStaysOnTop()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     std::map<QAbstractButton*, int> results;
     for (const auto& button : kButtons)
         if (box.buttons & button.flag) results[dlg.addButton(Q(button.text), button.role)] = button.result;
     QPushButton* help = (box.buttons & mbHelp) ? dlg.addButton(QStringLiteral("&Help"), QMessageBox::HelpRole) : nullptr;
     for (;;) {
-        // Shown last, the box is the top window; it also takes the keyboard.
-        QTimer::singleShot(0, &dlg, [&dlg] {
-            dlg.raise();
-            dlg.activateWindow();
-        });
-        dlg.exec();
+        ExecInFront(dlg, box.topmost);
         QAbstractButton* clicked = dlg.clickedButton();
         if (help && clicked == help) {
             OpenHelp(box.helpContext, true);
@@ -388,17 +394,12 @@ void QtDesktop::SetActivateHandler(std::function<void()> handler) { activateHand
 bool QtDesktop::AskPassword(const std::string& prompt, std::string& password)
 {
     // Asked during a send, while the progress window stays on top: the box
-    // goes above it and takes the keyboard, as the message boxes do.
+    // goes above it, as the message boxes do.
     QInputDialog dlg(BoxOwner());
     dlg.setWindowTitle(QStringLiteral("Tolvar"));
     dlg.setLabelText(Q(prompt));
     dlg.setTextEchoMode(QLineEdit::Password);
-    if (OwnWindowStaysOnTop()) dlg.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    QTimer::singleShot(0, &dlg, [&dlg] {
-        dlg.raise();
-        dlg.activateWindow();
-    });
-    bool ok = dlg.exec() == QDialog::Accepted;
+    bool ok = ExecInFront(dlg) == QDialog::Accepted;
     // Kept in memory only: the text goes straight to the caller.
     QString text = dlg.textValue();
     if (ok) password = S(text);
