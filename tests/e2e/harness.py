@@ -235,11 +235,17 @@ class Tray:
     tray), as a desktop panel would hold it."""
 
     def __init__(self, display):
-        self.proc = subprocess.Popen(["trayer"], env=dict(os.environ, DISPLAY=display),
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_until(lambda: xdotool(display, "search", "--class", "trayer").stdout.strip(), 10):
+        # On a loaded machine trayer now and then ends at start-up before its
+        # window shows; a panel would be started again, and so is it.
+        for _ in range(3):
+            self.proc = subprocess.Popen(["trayer"], env=dict(os.environ, DISPLAY=display),
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if wait_until(lambda: self.proc.poll() is not None
+                          or xdotool(display, "search", "--class", "trayer").stdout.strip(), 10) \
+                    and self.proc.poll() is None:
+                return
             stop_process(self.proc)
-            raise RuntimeError("trayer did not start")
+        raise RuntimeError("trayer did not start")
 
     def stop(self):
         stop_process(self.proc)
